@@ -1,0 +1,32 @@
+# Quick start: `make demo` runs the tool on a demo Wine machine, `make test` runs every test.
+BUILD_DIR ?= $(CURDIR)/build
+export BUILD_DIR
+JOBS ?= $(shell nproc)
+
+.PHONY: all setup configure build prefix test unit demo format clean
+
+all: build
+
+setup:
+	@bash tools/bootstrap
+
+configure: setup
+	@cmake -S . -B "$(BUILD_DIR)" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+
+build: configure
+	@cmake --build "$(BUILD_DIR)" -j $(JOBS)
+
+prefix: build
+	@bash tools/wine-prefix "$(BUILD_DIR)/wineprefix" start
+
+test: prefix
+	@bash tools/run-tests "$(BUILD_DIR)"
+
+demo: build
+	@bash tools/demo "$(BUILD_DIR)"
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	@rm -rf "$(BUILD_DIR)"

@@ -1,0 +1,4 @@
+// Process entry point.
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) { return 0; }

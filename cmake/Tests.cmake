@@ -1,0 +1,41 @@
+# Unit suites (one executable per folder under tests/unit), helper programs for the end-to-end
+# scenarios, and the pytest scenarios themselves. Every Windows executable runs under Wine.
+include(GoogleTest)
+set(QV_TEST_ENV "WINEPREFIX=${QV_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+
+file(GLOB QV_UNIT_DIRS LIST_DIRECTORIES true "${CMAKE_SOURCE_DIR}/tests/unit/*")
+foreach(dir IN LISTS QV_UNIT_DIRS)
+  if(NOT IS_DIRECTORY "${dir}")
+    continue()
+  endif()
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${dir}/*.cpp")
+  if(NOT sources)
+    continue()
+  endif()
+  get_filename_component(name "${dir}" NAME)
+  add_executable(${name}_tests ${sources})
+  target_link_libraries(${name}_tests PRIVATE qvcore GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    PROPERTIES ENVIRONMENT "${QV_TEST_ENV}" TIMEOUT 300)
+endforeach()
+
+file(GLOB QV_HELPER_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/helpers/*.cpp")
+set(QV_HELPER_TARGETS)
+foreach(src IN LISTS QV_HELPER_SOURCES)
+  get_filename_component(name "${src}" NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE qv_options)
+  target_link_options(${name} PRIVATE -municode)
+  list(APPEND QV_HELPER_TARGETS ${name})
+endforeach()
+
+find_program(QV_PYTHON NAMES python3 REQUIRED)
+file(GLOB QV_E2E_TESTS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py")
+foreach(script IN LISTS QV_E2E_TESTS)
+  get_filename_component(name "${script}" NAME_WE)
+  add_test(NAME e2e.${name}
+    COMMAND ${QV_PYTHON} -m pytest -q -p no:cacheprovider "${script}"
+    WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}/tests/e2e")
+  set_tests_properties(e2e.${name} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900
+    ENVIRONMENT "${QV_TEST_ENV};QV_BUILD_DIR=${CMAKE_BINARY_DIR};QV_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endforeach()

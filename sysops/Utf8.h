@@ -1,0 +1,16 @@
+// UTF-8 / UTF-16 / ANSI conversions: the only place where text changes encoding.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace QvText {
+
+// Invalid input gives an empty result (never a partial one).
+std::string ToUtf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view text);
+// ANSI code page of the process (CP_ACP), as used for script file paths handed to Lua.
+std::string ToAnsi(std::wstring_view text);
+std::wstring FromAnsi(std::string_view text);
+
+}  // namespace QvText
