@@ -1,0 +1,36 @@
+// Run-wide outcome flags, each operation atomic under one mutex.
+#include "app/Status.h"
+
+#include "logging/QvBrelLogging.h"
+
+Status& Status::Instance() {
+  static Status instance;
+  return instance;
+}
+
+void Status::Reset() {
+  std::lock_guard lock(mutex_);
+  rebootNeeded_ = false;
+  failed_ = false;
+}
+
+void Status::SetFailed() {
+  std::lock_guard lock(mutex_);
+  failed_ = true;
+}
+
+void Status::SetRebootNeeded(const std::wstring& reason) {
+  std::lock_guard lock(mutex_);
+  if (!rebootNeeded_) QV_BREL_LOG(QV_INFO, L"Reboot is needed (%ls)", reason.c_str());
+  rebootNeeded_ = true;
+}
+
+bool Status::IsFailed() {
+  std::lock_guard lock(mutex_);
+  return failed_;
+}
+
+bool Status::IsRebootNeeded() {
+  std::lock_guard lock(mutex_);
+  return rebootNeeded_;
+}
