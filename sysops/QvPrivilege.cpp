@@ -46,9 +46,12 @@ QvPrivilege::QvPrivilege(const wchar_t* name) : state_(std::make_unique<State>()
 
 QvPrivilege::~QvPrivilege() {
   if (state_->previous.PrivilegeCount != 0) {
-    bool ignored = false;
-    UniqueHandle token = OpenThreadTokenForAdjust(ignored);
+    bool startedNow = false;
+    UniqueHandle token = OpenThreadTokenForAdjust(startedNow);
     if (token) ::AdjustTokenPrivileges(token.get(), FALSE, &state_->previous, 0, nullptr, nullptr);
+    // Only when someone ended the thread's impersonation meanwhile; never leave a new one behind.
+    token.reset();
+    if (startedNow) ::RevertToSelf();
     state_->previous = {};
     state_->enabled = false;
   }
