@@ -17,8 +17,10 @@ struct LogTagText {
 constexpr std::size_t MatchingOpenParen(std::string_view s, std::size_t close) {
   int depth = 0;
   for (std::size_t i = close + 1; i-- > 0;) {
-    if (s[i] == ')') ++depth;
-    else if (s[i] == '(' && --depth == 0) return i;
+    if (s[i] == ')')
+      ++depth;
+    else if (s[i] == '(' && --depth == 0)
+      return i;
   }
   return std::string_view::npos;
 }
@@ -36,9 +38,12 @@ constexpr std::string_view QualifiedName(std::string_view s) {
   int angle = 0;
   while (begin > 0) {
     const char c = s[begin - 1];
-    if (c == '>') ++angle;
-    else if (c == '<') --angle;
-    else if (c == ' ' && angle <= 0) break;
+    if (c == '>')
+      ++angle;
+    else if (c == '<')
+      --angle;
+    else if (c == ' ' && angle <= 0)
+      break;
     --begin;
   }
   return s.substr(begin, open - begin);

@@ -44,10 +44,10 @@ void LogFlush();
 }  // namespace QvBrelLogging
 
 // Tagged record with the enclosing function's qualified name, shortened at compile time.
-#define QV_BREL_LOG(level, ...)                                                                           \
-  do {                                                                                                    \
-    static constexpr auto qvLogTag_ = ::QvBrelLogging::Detail::MakeLogTag(__PRETTY_FUNCTION__);         \
-    ::QvBrelLogging::LogTagged((level), qvLogTag_.text, __VA_ARGS__);                                     \
+#define QV_BREL_LOG(level, ...)                                                                 \
+  do {                                                                                          \
+    static constexpr auto qvLogTag_ = ::QvBrelLogging::Detail::MakeLogTag(__PRETTY_FUNCTION__); \
+    ::QvBrelLogging::LogTagged((level), qvLogTag_.text, __VA_ARGS__);                           \
   } while (0)
 
 // Short level names for call sites.

@@ -39,8 +39,8 @@ QvPrivilege::QvPrivilege(const wchar_t* name) : state_(std::make_unique<State>()
   DWORD returned = 0;
   ::SetLastError(ERROR_SUCCESS);
   // Success with ERROR_NOT_ALL_ASSIGNED means the account does not hold the privilege.
-  const BOOL adjusted =
-      ::AdjustTokenPrivileges(token.get(), FALSE, &wanted, sizeof(state_->previous), &state_->previous, &returned);
+  const BOOL adjusted = ::AdjustTokenPrivileges(token.get(), FALSE, &wanted, sizeof(state_->previous),
+                                                &state_->previous, &returned);
   state_->enabled = adjusted && ::GetLastError() == ERROR_SUCCESS;
 }
 
@@ -56,7 +56,8 @@ QvPrivilege::~QvPrivilege() {
     state_->enabled = false;
   }
   // A thread left impersonating would run later work with the wrong token: stop instead.
-  if (state_->impersonating && !::RevertToSelf()) ::RaiseException(0x80000003, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+  if (state_->impersonating && !::RevertToSelf())
+    ::RaiseException(0x80000003, EXCEPTION_NONCONTINUABLE, 0, nullptr);
 }
 
 bool QvPrivilege::IsEnabled() const { return state_->enabled; }

@@ -8,10 +8,12 @@ namespace {
 std::string Narrow(UINT codePage, DWORD flags, std::wstring_view text) {
   if (text.empty()) return {};
   const int length = static_cast<int>(text.size());
-  const int needed = ::WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+  const int needed =
+      ::WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
   if (needed <= 0) return {};
   std::string result(static_cast<size_t>(needed), '\0');
-  if (::WideCharToMultiByte(codePage, flags, text.data(), length, result.data(), needed, nullptr, nullptr) != needed)
+  if (::WideCharToMultiByte(codePage, flags, text.data(), length, result.data(), needed, nullptr, nullptr) !=
+      needed)
     return {};
   return result;
 }
