@@ -33,7 +33,8 @@ ConsolePrinter::ConsolePrinter() {
     output_ = ::GetStdHandle(STD_OUTPUT_HANDLE);
     // Attaching does not give a GUI program standard handles of its own: use the console's.
     if (output_ == nullptr || output_ == INVALID_HANDLE_VALUE)
-      output_ = ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+      output_ =
+          ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     DWORD mode = 0;
     if (output_ != INVALID_HANDLE_VALUE && ::GetConsoleMode(output_, &mode)) {
       target_ = Target::Console;

@@ -29,7 +29,8 @@ foreach(src IN LISTS QV_HELPER_SOURCES)
   list(APPEND QV_HELPER_TARGETS ${name})
 endforeach()
 
-find_program(QV_PYTHON NAMES python3 REQUIRED)
+# Debian's interpreter, which has python3-pytest (not whatever python3 comes first in PATH).
+find_program(QV_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 file(GLOB QV_E2E_TESTS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py")
 foreach(script IN LISTS QV_E2E_TESTS)
   get_filename_component(name "${script}" NAME_WE)
