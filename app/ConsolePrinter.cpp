@@ -45,7 +45,7 @@ ConsolePrinter::ConsolePrinter() {
   HANDLE stdOut = ::GetStdHandle(STD_OUTPUT_HANDLE);
   if (stdOut != nullptr && stdOut != INVALID_HANDLE_VALUE) {
     const DWORD type = ::GetFileType(stdOut);
-    if (type == FILE_TYPE_PIPE || type == FILE_TYPE_DISK || type == FILE_TYPE_CHAR) {
+    if (type == FILE_TYPE_PIPE || type == FILE_TYPE_DISK) {
       output_ = stdOut;
       target_ = Target::Stream;
     }
