@@ -15,7 +15,7 @@ foreach(dir IN LISTS QV_UNIT_DIRS)
   get_filename_component(name "${dir}" NAME)
   add_executable(${name}_tests ${sources})
   target_link_libraries(${name}_tests PRIVATE qvcore GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  gtest_discover_tests(${name}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "${QV_TEST_ENV}" TIMEOUT 300)
 endforeach()
 
