@@ -1,8 +1,9 @@
 // Test and benchmark driver of the logger, run as its own process:
 //   log_writer write <component> <count> <label> [start-event]   tagged records through the facade
-//   log_writer bench-logger <component> <count>                  timed records; prints rate and file
+//   log_writer bench-logger <component> <count> [flags]          timed records; prints rate and file
 //   log_writer bench-raw <source-file> <target-file>             rewrites the source's lines one
 //                                                                WriteFile each; prints the rate
+//   log_writer bench-mutex <count>                               wait and release of a named mutex
 #include <windows.h>
 #include <shlobj.h>
 
@@ -45,8 +46,8 @@ int Write(const wchar_t* component, int count, const wchar_t* label, const wchar
   return 0;
 }
 
-int BenchLogger(const wchar_t* component, int count) {
-  QvBrelLogging::LogInit(component, component, QV_INFO, 0);
+int BenchLogger(const wchar_t* component, int count, unsigned flags) {
+  QvBrelLogging::LogInit(component, component, QV_INFO, flags);
   LARGE_INTEGER start, end;
   ::QueryPerformanceCounter(&start);
   for (int i = 0; i < count; ++i)
@@ -91,14 +92,33 @@ int BenchRaw(const wchar_t* source, const wchar_t* target) {
   return 0;
 }
 
+// The cross-process lock alone, as the logger takes it around every line.
+int BenchMutex(int count) {
+  const std::wstring name = L"Global\\QvBenchMutex_" + std::to_wstring(::GetCurrentProcessId());
+  const UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
+  if (!mutex) return 3;
+  LARGE_INTEGER start, end;
+  ::QueryPerformanceCounter(&start);
+  for (int i = 0; i < count; ++i) {
+    ::WaitForSingleObject(mutex.get(), 500);
+    ::ReleaseMutex(mutex.get());
+  }
+  ::QueryPerformanceCounter(&end);
+  const double seconds = Seconds(start, end);
+  std::printf("mutex %d %.6f %.0f\n", count, seconds, count / seconds);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argc > 1 ? argv[1] : L"";
   if (mode == L"write" && argc >= 5)
     return Write(argv[2], _wtoi(argv[3]), argv[4], argc > 5 ? argv[5] : nullptr);
-  if (mode == L"bench-logger" && argc >= 4) return BenchLogger(argv[2], _wtoi(argv[3]));
+  if (mode == L"bench-logger" && argc >= 4)
+    return BenchLogger(argv[2], _wtoi(argv[3]), argc > 4 ? wcstoul(argv[4], nullptr, 0) : 0);
   if (mode == L"bench-raw" && argc >= 4) return BenchRaw(argv[2], argv[3]);
-  std::fprintf(stderr, "usage: log_writer write|bench-logger|bench-raw ...\n");
+  if (mode == L"bench-mutex" && argc >= 3) return BenchMutex(_wtoi(argv[2]));
+  std::fprintf(stderr, "usage: log_writer write|bench-logger|bench-raw|bench-mutex ...\n");
   return 2;
 }

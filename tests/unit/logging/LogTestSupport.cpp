@@ -109,59 +109,31 @@ void Tagged(QvBrelLogging::Logger& logger, int level, const char* tag, const cha
   va_end(args);
 }
 
-namespace {
-
-// Reads exactly `width` decimal digits at `at`.
-bool Digits(const std::string& text, std::size_t& at, std::size_t width, WORD& value) {
-  if (at + width > text.size()) return false;
-  value = 0;
-  for (std::size_t i = 0; i < width; ++i) {
-    const char c = text[at + i];
-    if (c < '0' || c > '9') return false;
-    value = static_cast<WORD>(value * 10 + (c - '0'));
-  }
-  at += width;
-  return true;
-}
-
-// Reads four or more lower-case hexadecimal digits at `at`.
-bool Hex(const std::string& text, std::size_t& at, unsigned long& value) {
-  const std::size_t begin = at;
-  value = 0;
-  while (at < text.size() && ((text[at] >= '0' && text[at] <= '9') || (text[at] >= 'a' && text[at] <= 'f'))) {
-    value = value * 16 + static_cast<unsigned long>(text[at] <= '9' ? text[at] - '0' : text[at] - 'a' + 10);
-    ++at;
-  }
-  return at - begin >= 4;
-}
-
-bool Literal(const std::string& text, std::size_t& at, const char* literal) {
-  const std::string_view expected(literal);
-  if (text.compare(at, expected.size(), expected) != 0) return false;
-  at += expected.size();
-  return true;
-}
-
-}  // namespace
-
-// "YYYY-MM-DD hh:mm:ss.mmm [pid.tid] MK: rest", parsed by hand (std::regex recurses per character
-// and cannot take the 64 KiB lines some tests write).
+// "YYYY-MM-DD hh:mm:ss.mmm [pid.tid] MK: rest". Scanned rather than matched with std::regex, which
+// recurses per character and cannot take the 64 KiB lines some tests write.
 std::optional<ParsedLine> ParseLine(const std::string& line) {
   ParsedLine parsed;
   SYSTEMTIME& t = parsed.time;
-  std::size_t at = 0;
-  const bool ok = Digits(line, at, 4, t.wYear) && Literal(line, at, "-") && Digits(line, at, 2, t.wMonth) &&
-                  Literal(line, at, "-") && Digits(line, at, 2, t.wDay) && Literal(line, at, " ") &&
-                  Digits(line, at, 2, t.wHour) && Literal(line, at, ":") && Digits(line, at, 2, t.wMinute) &&
-                  Literal(line, at, ":") && Digits(line, at, 2, t.wSecond) && Literal(line, at, ".") &&
-                  Digits(line, at, 3, t.wMilliseconds) && Literal(line, at, " [") &&
-                  Hex(line, at, parsed.processId) && Literal(line, at, ".") &&
-                  Hex(line, at, parsed.threadId) && Literal(line, at, "] ") && at + 4 <= line.size();
-  if (!ok) return std::nullopt;
-  parsed.mark = line.substr(at, 2);
-  at += 2;
-  if (!Literal(line, at, ": ")) return std::nullopt;
-  parsed.rest = line.substr(at);
+  int close = -1;
+  if (line.size() < 24 || line.find_first_not_of("0123456789-: .") < 24 ||
+      std::sscanf(line.c_str(), "%4hu-%2hu-%2hu %2hu:%2hu:%2hu.%3hu [%8lx.%8lx]%n", &t.wYear, &t.wMonth,
+                  &t.wDay, &t.wHour, &t.wMinute, &t.wSecond, &t.wMilliseconds, &parsed.processId,
+                  &parsed.threadId, &close) != 9 ||
+      close < 0)
+    return std::nullopt;
+  // Widths the scan does not check: the fixed date and time, and ids of at least four lower-case digits.
+  const std::string ids = line.substr(25, static_cast<std::size_t>(close) - 26);
+  const std::size_t dot = ids.find('.');
+  if (line[23] != ' ' || line[24] != '[' || dot < 4 || ids.size() - dot - 1 < 4 ||
+      ids.find_first_not_of("0123456789abcdef.") != std::string::npos)
+    return std::nullopt;
+  // " MK: rest": the mark may be blanks.
+  const std::size_t markAt = static_cast<std::size_t>(close) + 1;
+  if (line.size() < markAt + 4 || line.compare(markAt - 1, 1, " ") != 0 ||
+      line.compare(markAt + 2, 2, ": ") != 0)
+    return std::nullopt;
+  parsed.mark = line.substr(markAt, 2);
+  parsed.rest = line.substr(markAt + 4);
   if (parsed.rest.find_first_of("\r\n") != std::string::npos) return std::nullopt;
   return parsed;
 }

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "LogTestSupport.h"
 #include "logging/QvBrelLogging.h"
@@ -30,6 +33,19 @@ std::string Hex4(unsigned long value) {
   char text[16];
   std::snprintf(text, sizeof(text), "%04lx", value);
   return text;
+}
+
+// What OutputDebugStringA hands to the debugger, seen through the exception it raises.
+std::mutex debugMutex;
+std::vector<std::string> debugTexts;
+LONG CALLBACK CaptureDebugOutput(EXCEPTION_POINTERS* pointers) {
+  const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+  if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
+    std::lock_guard lock(debugMutex);
+    debugTexts.emplace_back(reinterpret_cast<const char*>(record->ExceptionInformation[1]),
+                            static_cast<std::size_t>(record->ExceptionInformation[0]));
+  }
+  return EXCEPTION_CONTINUE_SEARCH;
 }
 
 class LoggerTest : public LogTest::LoggingTest {
@@ -188,17 +204,7 @@ TEST_F(LoggerTest, KeepsTheCallersLastError) {
   EXPECT_EQ(::GetLastError(), 12345u);
 }
 
-TEST_F(LoggerTest, RegistryLevelZeroDropsEverything) {
-  SetRegistryDword(L"LogLevel", 0);
-  auto logger = Start();
-  EXPECT_FALSE(logger->IsEnabled(QvBrelLogging::LevelFatal));
-  logger->Log(QvBrelLogging::LevelFatal, L"fatal");
-  logger->Uninit();
-  logger.reset();
-  EXPECT_FALSE(LogTest::FileExists(LogFile(L"app")));
-}
-
-TEST_F(LoggerTest, RegistryLevelOverridesTheInitialisationLevel) {
+TEST_F(LoggerTest, RegistryLevelReplacesTheInitialisationLevel) {
   SetRegistryDword(L"LogLevel", 6);
   auto logger = Start(QvBrelLogging::LevelError);
   logger->Log(QvBrelLogging::LevelVerbose, L"verbose");
@@ -206,6 +212,16 @@ TEST_F(LoggerTest, RegistryLevelOverridesTheInitialisationLevel) {
   const std::vector<ParsedLine> records = AppRecords();
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[1].rest, "verbose");
+
+  // Level 0 drops everything, fatal records and banners included: no file at all.
+  LogTest::RemoveTree(Dir());
+  SetRegistryDword(L"LogLevel", 0);
+  logger = Start();
+  EXPECT_FALSE(logger->IsEnabled(QvBrelLogging::LevelFatal));
+  logger->Log(QvBrelLogging::LevelFatal, L"fatal");
+  logger->Uninit();
+  logger.reset();
+  EXPECT_FALSE(LogTest::FileExists(LogFile(L"app")));
 }
 
 TEST_F(LoggerTest, RegistryChangesWaitForTheNextRefresh) {
@@ -364,4 +380,69 @@ TEST_F(LoggerTest, FacadeIsQuietBeforeInitialisation) {
   QvBrelLogging::LogMessage(QV_ERROR, "dropped");
   QvBrelLogging::LogFlush();
   EXPECT_EQ(::GetLastError(), 77u);
+}
+
+TEST_F(LoggerTest, DebugOutputMirrorsEveryLineWhenSwitchedOn) {
+  SetRegistryDword(L"DebugOutputLogging", 1);
+  {
+    std::lock_guard lock(debugMutex);
+    debugTexts.clear();
+  }
+  PVOID handler = ::AddVectoredExceptionHandler(1, CaptureDebugOutput);
+  ASSERT_NE(handler, nullptr);
+  const ScopeExit removeHandler([&] { ::RemoveVectoredExceptionHandler(handler); });
+  auto logger = Start();
+  Tagged(*logger, QvBrelLogging::LevelWarning, "Dbg::Out", L"mirrored");
+  logger->Uninit();
+  logger->Log(QvBrelLogging::LevelError, L"debugger only");
+  logger.reset();
+
+  std::vector<std::string> seen;
+  {
+    std::lock_guard lock(debugMutex);
+    seen = debugTexts;
+  }
+  for (std::string& text : seen)
+    if (!text.empty() && text.back() == '\0') text.pop_back();  // the count may include the terminator
+  const std::vector<std::string> fileLines = LogTest::SplitLines(AppText());
+  ASSERT_EQ(fileLines.size(), 4u);
+  // Start banner, record, end banner, then after the end what reaches the debugger only.
+  ASSERT_EQ(seen.size(), 5u);
+  EXPECT_EQ(seen[0], fileLines[1] + "\r\n");
+  EXPECT_EQ(seen[1], fileLines[2] + "\r\n");
+  EXPECT_EQ(seen[2], fileLines[3] + "\r\n");
+  EXPECT_TRUE(seen[3].ends_with("*E: debugger only\r\n")) << seen[3];
+  EXPECT_TRUE(seen[4].ends_with(std::string(" I: ") + kAutoClosed + "\r\n")) << seen[4];
+}
+
+TEST_F(LoggerTest, ThreadsWriteWholeLines) {
+  SetRegistryDword(L"LogMaxSizeKB", 64 * 1024);
+  constexpr int kThreads = 4;
+  constexpr int kRecords = 400;
+  auto logger = Start(QvBrelLogging::LevelInfo, QvBrelLogging::FlagDeferredStart);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&logger, t] {
+      for (int i = 0; i < kRecords; ++i)
+        Tagged(*logger, QvBrelLogging::LevelInfo, "Worker", "thread %d record %d", t, i);
+    });
+  for (std::thread& thread : threads) thread.join();
+  logger->Uninit();
+
+  std::map<unsigned long, int> next;
+  int starts = 0;
+  for (const ParsedLine& line : AppRecords()) {
+    if (line.rest.starts_with(kStartBannerLocal)) {
+      ++starts;
+      continue;
+    }
+    if (line.rest == kEndBanner) continue;
+    int thread = -1, record = -1;
+    ASSERT_EQ(std::sscanf(line.rest.c_str(), "Worker: thread %d record %d", &thread, &record), 2)
+        << line.rest;
+    EXPECT_EQ(record, next[line.threadId]++);
+  }
+  EXPECT_EQ(starts, 1);  // the deferred start happens once however many threads race to it
+  ASSERT_EQ(next.size(), static_cast<std::size_t>(kThreads));
+  for (const auto& [thread, count] : next) EXPECT_EQ(count, kRecords);
 }
