@@ -36,13 +36,13 @@ FileContextBase::~FileContextBase() = default;
 
 bool FileContextBase::Initialize() {
   if (initialized_) return false;
-  elevated_ = Platform::IsElevated();
+  elevated_ = QueryElevated();
   std::wstring folder;
   if (elevated_) {
     folder = Platform::GetKnownFolder(kFolderProgramData);
     security_ = std::make_unique<Platform::SddlSecurity>(
         (flags_ & FlagRestrictedDirectories) ? kRestrictedDirectorySddl : kDirectorySddl);
-  } else if (Platform::IsLowIntegrity()) {
+  } else if (QueryLowIntegrity()) {
     folder = Platform::GetKnownFolder(kFolderLocalAppDataLow);
     lowIntegrity_ = true;
   } else {
@@ -51,6 +51,10 @@ bool FileContextBase::Initialize() {
   initialized_ = true;
   return BuildLogPath(folder, elevated_);
 }
+
+bool FileContextBase::QueryElevated() { return Platform::IsElevated(); }
+
+bool FileContextBase::QueryLowIntegrity() { return Platform::IsLowIntegrity(); }
 
 void FileContextBase::Rotate(int count) {
   for (int i = 0; i <= count; ++i) {

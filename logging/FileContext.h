@@ -38,6 +38,10 @@ class FileContextBase {
 
  protected:
   SECURITY_ATTRIBUTES* Security() { return security_ ? security_->Get() : nullptr; }
+  // The process token's facts that choose the folder; replaceable because a test machine cannot
+  // always produce them (a low-integrity token, for one).
+  virtual bool QueryElevated();
+  virtual bool QueryLowIntegrity();
 
   std::unique_ptr<FileSystem::Path> fileSystem_;
   std::wstring nameSpace_;

@@ -2,6 +2,8 @@
 // refusal to write through hard links or linked directories.
 #include "logging/FileContext.h"
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -125,6 +127,33 @@ TEST_F(FileContextTest, ResolvesOnceIntoProgramDataWithNamedMutex) {
   context->Write("private\r\n");
   context->Flush();
   EXPECT_EQ(Content(0), "private\r\n");
+}
+
+// Wine accepts a low integrity level for a new token but ignores it, so the token facts are replaced.
+class LowIntegrityContext : public FileContext {
+ public:
+  using FileContext::FileContext;
+
+ protected:
+  bool QueryElevated() override { return false; }
+  bool QueryLowIntegrity() override { return true; }
+};
+
+TEST_F(FileContextTest, LowIntegrityUsesLocalAppDataLowAndASessionMutex) {
+  const std::wstring lowDir =
+      LogTest::KnownFolder(FOLDERID_LocalAppDataLow) + L"\\Quorvel\\Log\\" + component_;
+  extraTrees_.push_back(lowDir);
+  LowIntegrityContext context(std::make_unique<QvBrelLogging::FileSystem::Path>(), L"", component_, L"app",
+                              QvBrelLogging::LevelInfo, 0);
+  ASSERT_TRUE(context.Initialize());
+  EXPECT_FALSE(context.IsElevated());
+  EXPECT_TRUE(context.IsLowIntegrity());
+  EXPECT_EQ(context.GetBasePath(), lowDir + L"\\app");
+  EXPECT_TRUE(MutexExists(context.GetMutexName(true)));
+  EXPECT_FALSE(MutexExists(context.GetMutexName(false)));
+  context.Write("low\r\n");
+  EXPECT_EQ(ReadFileBytes(lowDir + L"\\app.log").value_or(""), "low\r\n");
+  EXPECT_FALSE(LogTest::DirectoryExists(Dir()));
 }
 
 TEST_F(FileContextTest, SizeLimitIsReadAtEveryInitialize) {
