@@ -27,20 +27,6 @@ void LogUninit() {}
 void LogFlush() {}
 }  // namespace QvBrelLogging
 
-// ---- products: no script host yet, so no products -------------------------------------------
-std::wstring GetShortPath(const std::wstring& path) { return path; }
-UiToolLib::UiToolLib(std::wstring directory) : directory_(std::move(directory)) {}
-UiToolLib::~UiToolLib() = default;
-std::vector<std::wstring> UiToolLib::FindScripts() { return {}; }
-ProductList UiToolLib::DetectProducts() {
-  Status::Instance().Reset();
-  return {};
-}
-RemovalStatus UiToolLib::RemoveProducts(const ProductList&) {
-  Status::Instance().Reset();
-  return RemovalSucceeded;
-}
-
 // ---- script archive: nothing to extract -------------------------------------------------------
 bool ResDropper::ExtractZipFromResource(const std::wstring& target) {
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
