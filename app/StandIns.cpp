@@ -10,19 +10,6 @@
 #include "ui/GuiManager.h"
 #include "ui/GuiSilent.h"
 
-// ---- products: no script host yet, so no products -------------------------------------------
-std::wstring GetShortPath(const std::wstring& path) { return path; }
-UiToolLib::UiToolLib(std::wstring directory) : directory_(std::move(directory)) {}
-UiToolLib::~UiToolLib() = default;
-std::vector<std::wstring> UiToolLib::FindScripts() { return {}; }
-ProductList UiToolLib::DetectProducts() {
-  Status::Instance().Reset();
-  return {};
-}
-RemovalStatus UiToolLib::RemoveProducts(const ProductList&) {
-  Status::Instance().Reset();
-  return RemovalSucceeded;
-}
 
 // ---- script archive: nothing to extract -------------------------------------------------------
 bool ResDropper::ExtractZipFromResource(const std::wstring& target) {

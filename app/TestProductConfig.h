@@ -1,4 +1,4 @@
-// A product entry with fixed data, for the test wizard.
+// A product entry with fixed data, shown only by the test wizard.
 #pragma once
 
 #include <string>
@@ -7,19 +7,20 @@
 
 class TestProductConfig : public ProductConfig {
  public:
-  TestProductConfig(std::wstring id, std::wstring displayName, bool detected, bool selected)
-      : id_(std::move(id)), displayName_(std::move(displayName)), detected_(detected), selected_(selected) {}
+  TestProductConfig(std::wstring productId, std::wstring displayName, bool detected, bool selected);
 
-  std::wstring GetProductId() const override { return id_; }
-  std::wstring GetSubProductIdDetected() const override { return {}; }
-  std::wstring GetProductDisplayName() const override { return displayName_; }
-  bool IsDetected() const override { return detected_; }
-  bool IsSelected() const override { return selected_; }
-  void SetSelected(bool selected) override { selected_ = selected; }
-  int GetPriority() const override { return 50; }
+  std::wstring GetProductId() const override;
+  // Always empty.
+  std::wstring GetSubProductIdDetected() const override;
+  std::wstring GetProductDisplayName() const override;
+  bool IsDetected() const override;
+  bool IsSelected() const override;
+  void SetSelected(bool selected) override;
+  // Always 50.
+  int GetPriority() const override;
 
  private:
-  std::wstring id_;
+  std::wstring productId_;
   std::wstring displayName_;
   bool detected_;
   bool selected_;

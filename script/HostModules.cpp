@@ -1,0 +1,88 @@
+// Script modules that talk to the host itself: Log, Meta and System.
+#include "script/HostModules.h"
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "app/Status.h"
+#include "logging/QvBrelLogging.h"
+#include "script/LuaApi.h"
+
+namespace {
+
+// The message is read before anything that owns memory exists: a bad argument raises (longjmp).
+int LogScriptMessage(lua_State* state, int level) {
+  const std::string_view message = Lua::CheckString(state, 1);
+  const std::wstring text = Lua::ToWide(message);
+  const std::wstring script = Lua::CallingScriptName(state);
+  QvBrelLogging::LogMessage(level, L"[%s] %s", script.c_str(), text.c_str());
+  return 0;
+}
+
+}  // namespace
+
+namespace Lua::Log {
+
+int Debug(lua_State* state) { return LogScriptMessage(state, QV_DEBUG); }
+int Info(lua_State* state) { return LogScriptMessage(state, QV_INFO); }
+int Warning(lua_State* state) { return LogScriptMessage(state, QV_WARNING); }
+int Error(lua_State* state) { return LogScriptMessage(state, QV_ERROR); }
+
+void Register(lua_State* state) {
+  static constexpr luaL_Reg functions[] = {
+      {"Debug", Debug}, {"Info", Info}, {"Warning", Warning}, {"Error", Error}, {nullptr, nullptr}};
+  RegisterModule(state, "Log", functions);
+}
+
+}  // namespace Lua::Log
+
+namespace Lua::Meta {
+
+int SetFailed(lua_State* state) {
+  const std::string_view message = OptString(state, 1);
+  Status::Instance().SetFailed();
+  const std::wstring text = ToWide(message);
+  const std::wstring script = CallingScriptName(state);
+  QvBrelLogging::LogMessage(QV_FATAL, L"[%s] %s", script.c_str(), text.c_str());
+  return 0;
+}
+
+int SetRebootNeeded(lua_State* state) {
+  const std::string_view message = OptString(state, 1);
+  Status::Instance().SetRebootNeeded(L"LUA script request");
+  const std::wstring text = ToWide(message);
+  const std::wstring script = CallingScriptName(state);
+  QvBrelLogging::LogMessage(QV_INFO, L"[%s] Reboot needed: %s", script.c_str(), text.c_str());
+  return 0;
+}
+
+void Register(lua_State* state) {
+  static constexpr luaL_Reg functions[] = {
+      {"SetFailed", SetFailed}, {"SetRebootNeeded", SetRebootNeeded}, {nullptr, nullptr}};
+  RegisterModule(state, "Meta", functions);
+}
+
+}  // namespace Lua::Meta
+
+namespace Lua::System {
+
+int IsWindowsServer(lua_State* state) {
+  OSVERSIONINFOEXW version{};
+  static_assert(sizeof(version) == 284);
+  version.dwOSVersionInfoSize = sizeof(version);
+  version.wProductType = VER_NT_WORKSTATION;
+  const DWORDLONG condition = ::VerSetConditionMask(0, VER_PRODUCT_TYPE, VER_EQUAL);
+  // Servers and domain controllers both fail the workstation test.
+  const bool workstation = ::VerifyVersionInfoW(&version, VER_PRODUCT_TYPE, condition) != FALSE;
+  lua_pushboolean(state, !workstation);
+  return 1;
+}
+
+void Register(lua_State* state) {
+  static constexpr luaL_Reg functions[] = {{"IsWindowsServer", IsWindowsServer}, {nullptr, nullptr}};
+  RegisterModule(state, "System", functions);
+}
+
+}  // namespace Lua::System

@@ -1,0 +1,98 @@
+// Registration, argument and result helpers shared by every module of the script API.
+#include "script/LuaApi.h"
+
+#include <cstdio>
+
+#include "logging/QvBrelLogging.h"
+#include "sysops/Utf8.h"
+
+namespace Lua {
+
+void RegisterModule(lua_State* state, const char* name, const luaL_Reg* functions) {
+  lua_newtable(state);
+  luaL_setfuncs(state, functions, 0);
+  lua_setglobal(state, name);
+}
+
+void RegisterConstant(lua_State* state, const char* name, lua_Integer value) {
+  lua_pushinteger(state, value);
+  lua_setglobal(state, name);
+}
+
+std::string_view CheckString(lua_State* state, int arg) {
+  size_t length = 0;
+  const char* text = luaL_checklstring(state, arg, &length);
+  return {text, length};
+}
+
+std::string_view OptString(lua_State* state, int arg) {
+  if (lua_isnoneornil(state, arg)) return {};
+  return CheckString(state, arg);
+}
+
+lua_Integer CheckInteger(lua_State* state, int arg) { return luaL_checkinteger(state, arg); }
+
+std::wstring ToWide(std::string_view utf8) { return QvText::FromUtf8(utf8); }
+
+void PushString(lua_State* state, std::wstring_view text) {
+  const std::string utf8 = QvText::ToUtf8(text);
+  lua_pushlstring(state, utf8.data(), utf8.size());
+}
+
+void PushStringList(lua_State* state, const std::vector<std::wstring>& items) {
+  lua_createtable(state, static_cast<int>(items.size()), 0);
+  lua_Integer index = 0;
+  for (const std::wstring& item : items) {
+    PushString(state, item);
+    lua_rawseti(state, -2, ++index);
+  }
+}
+
+std::wstring CallingScriptName(lua_State* state) {
+  lua_Debug caller{};
+  // Level 0 is the running native, level 1 the function that called it.
+  if (!lua_getstack(state, 1, &caller) || !lua_getinfo(state, "S", &caller) || caller.source == nullptr)
+    return {};
+  // The source of a file chunk is "@<path>"; the at sign goes with the directory.
+  const std::wstring source = QvText::FromAnsi(caller.source);
+  const size_t slash = source.rfind(L'\\');
+  return slash == std::wstring::npos ? source : source.substr(slash + 1);
+}
+
+std::string FormatStack(lua_State* state) {
+  std::string text;
+  const int top = lua_gettop(state);
+  for (int index = 1; index <= top; ++index) {
+    switch (lua_type(state, index)) {
+      case LUA_TSTRING: {
+        size_t length = 0;
+        const char* value = lua_tolstring(state, index, &length);
+        text.append("'").append(value, length).append("'");
+        break;
+      }
+      case LUA_TNUMBER: {
+        const double value = lua_tonumber(state, index);
+        const int length = std::snprintf(nullptr, 0, "%f", value);
+        std::string number(static_cast<size_t>(length > 0 ? length : 0), '\0');
+        if (length > 0) std::snprintf(number.data(), number.size() + 1, "%f", value);
+        text.append(number);
+        break;
+      }
+      case LUA_TBOOLEAN:
+        text.append(lua_toboolean(state, index) ? "true" : "false");
+        break;
+      default:
+        text.append(luaL_typename(state, index));
+        break;
+    }
+    text.append("  ");
+  }
+  return text;
+}
+
+void LogStack(lua_State* state) {
+  const std::string text = FormatStack(state);
+  QvBrelLogging::LogMessage(QV_ERROR, "*** LUA STACK: ***\r\n%hs", text.c_str());
+}
+
+}  // namespace Lua

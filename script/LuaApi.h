@@ -1,0 +1,50 @@
+// Shared machinery of the script API: publishing modules and constants, reading arguments and
+// pushing results (UTF-8 on the Lua side, UTF-16 on ours), the calling script's name, the stack dump.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lua.hpp"
+
+namespace Lua {
+
+// Every module of the script API is a namespace Lua::<Module> with a `void Register(lua_State*)`
+// that registers the module's constants first and then its table. RegisterScriptApi calls them in
+// the published order (the list lives in script/ScriptApi.cpp).
+void RegisterScriptApi(lua_State* state);
+
+// Stores a fresh table of the null-terminated natives (no upvalues) as the global `name`.
+void RegisterModule(lua_State* state, const char* name, const luaL_Reg* functions);
+// Stores a plain global integer: scripts write HKLM, not Reg.HKLM.
+void RegisterConstant(lua_State* state, const char* name, lua_Integer value);
+
+// Argument readers raise the standard Lua argument errors ("bad argument #1 to 'Info' (string
+// expected, got no value)"). Raising leaves the native by longjmp, which skips C++ destructors:
+// read every argument before the native creates any object that owns memory.
+// A string argument accepts numbers (converted in place); the view lives while the argument does.
+std::string_view CheckString(lua_State* state, int arg);
+// Empty when the argument is absent or nil; any other non-string, non-number value raises.
+std::string_view OptString(lua_State* state, int arg);
+// A number with an integer value (or a string convertible to one).
+lua_Integer CheckInteger(lua_State* state, int arg);
+
+// UTF-8 from Lua to UTF-16; invalid input gives an empty string.
+std::wstring ToWide(std::string_view utf8);
+// Pushes UTF-16 text as a UTF-8 string (empty when it cannot be converted).
+void PushString(lua_State* state, std::wstring_view text);
+// Pushes a table with the items at the keys 1..n.
+void PushStringList(lua_State* state, const std::vector<std::wstring>& items);
+
+// File name of the script whose Lua function called the running native: the calling function's
+// source after its last backslash; empty when no Lua function made the call.
+std::wstring CallingScriptName(lua_State* state);
+
+// The stack from index 1 to the top, each entry followed by two blanks: strings quoted, numbers
+// with "%f", booleans as true/false, anything else as its type name.
+std::string FormatStack(lua_State* state);
+// Logs FormatStack at error level under "*** LUA STACK: ***".
+void LogStack(lua_State* state);
+
+}  // namespace Lua

@@ -1,0 +1,156 @@
+// The script host: state set-up, module paths, loading, chunks, the top string and the stack dump.
+#include "script/LuaScript.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "script/LuaApi.h"
+#include "tests/support/ScratchDir.h"
+#include "tests/unit/script/ScriptProbe.h"
+
+namespace {
+
+using QvTest::ScratchDir;
+using QvTest::ScriptProbe;
+
+TEST(LuaScript, ScriptFolderIsTheDirectoryAndTheOnlyModulePath) {
+  ScratchDir dir;
+  ASSERT_TRUE(dir.Created());
+  ASSERT_TRUE(dir.Write(L"lib_common.lua",
+                        "local M = {}\nM.answer = 42\nM.source = debug.getinfo(1, 'S').source\n"
+                        "return M\n"));
+  ASSERT_TRUE(dir.Write(L"main.lua",
+                        "local lib = require('lib_common')\nanswer = lib.answer\n"
+                        "libSource = lib.source\n"));
+  ScriptProbe script(dir.AnsiPath() + "\\main.lua");
+  ASSERT_TRUE(script.Initialize());
+
+  EXPECT_EQ(script.Global("CurrentScriptDir"), dir.AnsiPath());
+  EXPECT_TRUE(script.RunChunk("packagePath, packageCpath = package.path, package.cpath", "=test"));
+  EXPECT_EQ(script.Global("packagePath"), dir.AnsiPath() + "\\?.lua");
+  EXPECT_EQ(script.Global("packageCpath"), dir.AnsiPath() + "\\?.dll");
+  EXPECT_EQ(script.Global("answer"), "42");
+  EXPECT_EQ(script.Global("libSource"), "@" + dir.AnsiPath() + "\\lib_common.lua");
+}
+
+TEST(LuaScript, OpensTheStandardLibrariesAndTheHostModules) {
+  ScriptProbe script("C:\\qv\\libs.lua", "x = 1");
+  ASSERT_TRUE(script.Initialize());
+  EXPECT_TRUE(script.RunChunk(R"(
+    for _, name in ipairs({'_G', 'package', 'coroutine', 'table', 'io', 'os', 'string', 'math', 'utf8',
+                           'debug'}) do
+      assert(type(_G[name]) == 'table', name)
+      assert(package.loaded[name] == _G[name], name)
+    end
+    -- Only the ten: the 5.2 bit library is left out.
+    assert(bit32 == nil and package.loaded.bit32 == nil)
+    for module, functions in pairs({Log = {'Debug', 'Info', 'Warning', 'Error'},
+                                    Meta = {'SetFailed', 'SetRebootNeeded'}, System = {'IsWindowsServer'}}) do
+      for _, name in ipairs(functions) do
+        assert(debug.getinfo(_G[module][name], 'S').what == 'C', module .. '.' .. name)
+      end
+    end
+  )",
+                              "=libraries"))
+      << script.GetTopString();
+}
+
+TEST(LuaScript, LoadFailuresReportTheLuaStatus) {
+  ScratchDir dir;
+  ASSERT_TRUE(dir.Created());
+  ASSERT_TRUE(dir.Write(L"syntax.lua", "function broken(\n"));
+  ASSERT_TRUE(dir.Write(L"raises.lua", "before = 1\nerror('late')\nafter = 1\n"));
+  ASSERT_TRUE(dir.Write(L"table.lua", "error({})\n"));
+  struct Case {
+    std::string file;
+    int status;
+  };
+  for (const Case& c : {Case{"syntax.lua", LUA_ERRSYNTAX}, Case{"missing.lua", LUA_ERRFILE},
+                        Case{"raises.lua", LUA_ERRRUN}, Case{"table.lua", LUA_ERRRUN}}) {
+    SCOPED_TRACE(c.file);
+    const std::string path = dir.AnsiPath() + "\\" + c.file;
+    ScriptProbe probe(path);
+    ASSERT_TRUE(probe.InitializeLuaState());
+    EXPECT_EQ(probe.LoadAndRun(), c.status);
+    ScriptProbe script(path);
+    EXPECT_FALSE(script.Initialize());
+    EXPECT_TRUE(script.IsValid());
+  }
+  ScriptProbe raises(dir.AnsiPath() + "\\raises.lua");
+  EXPECT_FALSE(raises.Initialize());
+  // What ran before the error stays; the rest never ran.
+  EXPECT_EQ(raises.Global("before"), "1");
+  EXPECT_EQ(raises.Global("after"), "nil");
+
+  ScriptProbe table(dir.AnsiPath() + "\\table.lua");
+  EXPECT_FALSE(table.Initialize());
+  EXPECT_EQ(table.GetTopString(), "");
+}
+
+TEST(LuaScript, MemorySourceUsesThePathAsChunkNameAndFolder) {
+  ScriptProbe good("C:\\nowhere\\mem.lua", "value = 'from memory'");
+  ASSERT_TRUE(good.Initialize());
+  EXPECT_EQ(good.Global("value"), "from memory");
+  EXPECT_EQ(good.Global("CurrentScriptDir"), "C:\\nowhere");
+
+  ScriptProbe bad("C:\\nowhere\\mem.lua", "error('boom')");
+  EXPECT_FALSE(bad.Initialize());
+  EXPECT_EQ(bad.GetTopString(), "[string \"C:\\nowhere\\mem.lua\"]:1: boom");
+
+  // A path without a folder is its own directory.
+  ScriptProbe bare("bare.lua", "x = 1");
+  ASSERT_TRUE(bare.Initialize());
+  EXPECT_EQ(bare.Global("CurrentScriptDir"), "bare.lua");
+}
+
+TEST(LuaScript, ScriptsRunInSeparateStates) {
+  ScriptProbe first("C:\\qv\\first.lua", "shared = 'first'\nLog.Info = nil\n");
+  ScriptProbe second("C:\\qv\\second.lua", "seen = tostring(shared)\n");
+  ASSERT_TRUE(first.Initialize());
+  ASSERT_TRUE(second.Initialize());
+  EXPECT_EQ(second.Global("seen"), "nil");
+  EXPECT_TRUE(second.RunChunk("assert(type(Log.Info) == 'function')", "=check")) << second.GetTopString();
+  EXPECT_EQ(first.Global("shared"), "first");
+}
+
+TEST(LuaScript, RunChunkLeavesTheErrorOnTop) {
+  ScriptProbe script("C:\\qv\\chunks.lua", "x = 1");
+  ASSERT_TRUE(script.Initialize());
+  EXPECT_TRUE(script.RunChunk("y = 2", "=ok"));
+  EXPECT_EQ(script.StackSize(), 0);
+
+  EXPECT_FALSE(script.RunChunk("y = ", "=syntax"));
+  EXPECT_NE(script.GetTopString().find("syntax:1:"), std::string::npos) << script.GetTopString();
+  EXPECT_FALSE(script.RunChunk("error('stop', 0)", "=runtime"));
+  EXPECT_EQ(script.GetTopString(), "stop");
+  EXPECT_FALSE(script.RunChunk("error(12)", "=integer"));
+  EXPECT_EQ(script.GetTopString(), "12");
+  EXPECT_FALSE(script.RunChunk("error(1.5)", "=float"));
+  EXPECT_EQ(script.GetTopString(), "1.5");
+  EXPECT_FALSE(script.RunChunk("error(true)", "=boolean"));
+  EXPECT_EQ(script.GetTopString(), "");
+}
+
+TEST(LuaStack, EachEntryIsFollowedByTwoBlanks) {
+  lua_State* state = luaL_newstate();
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(Lua::FormatStack(state), "");
+  lua_pushstring(state, "a");
+  lua_pushinteger(state, 1);
+  lua_pushboolean(state, 1);
+  lua_newtable(state);
+  EXPECT_EQ(Lua::FormatStack(state), "'a'  1.000000  true  table  ");
+  lua_settop(state, 0);
+  lua_pushnumber(state, -2.5);
+  lua_pushboolean(state, 0);
+  lua_pushnil(state);
+  lua_pushcfunction(state, [](lua_State*) { return 0; });
+  lua_pushstring(state, "it's");
+  EXPECT_EQ(Lua::FormatStack(state), "-2.500000  false  nil  function  'it's'  ");
+  // Formatting leaves the values as they were.
+  EXPECT_EQ(lua_type(state, 1), LUA_TNUMBER);
+  lua_close(state);
+}
+
+}  // namespace
