@@ -32,8 +32,10 @@ std::wstring Widen(UINT codePage, DWORD flags, std::string_view text) {
 
 namespace QvText {
 
-std::string ToUtf8(std::wstring_view text) { return Narrow(CP_UTF8, WC_ERR_INVALID_CHARS, text); }
-std::wstring FromUtf8(std::string_view text) { return Widen(CP_UTF8, MB_ERR_INVALID_CHARS, text); }
+// No error flags: a stray byte or unpaired surrogate becomes U+FFFD instead of emptying the whole
+// text, so a path from a script never turns into an empty (current-directory) path.
+std::string ToUtf8(std::wstring_view text) { return Narrow(CP_UTF8, 0, text); }
+std::wstring FromUtf8(std::string_view text) { return Widen(CP_UTF8, 0, text); }
 std::string ToAnsi(std::wstring_view text) { return Narrow(CP_ACP, 0, text); }
 std::wstring FromAnsi(std::string_view text) { return Widen(CP_ACP, 0, text); }
 

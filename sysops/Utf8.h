@@ -6,7 +6,7 @@
 
 namespace QvText {
 
-// Invalid input gives an empty result (never a partial one).
+// UTF-8: invalid sequences become U+FFFD. A conversion that fails outright gives an empty result.
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
 // ANSI code page of the process (CP_ACP), as used for script file paths handed to Lua.
