@@ -2,7 +2,6 @@
 // real implementation arrives in its own files; nothing else may depend on what they do.
 #include <windows.h>
 
-#include "app/ResDropper.h"
 #include "app/Settings.h"
 #include "app/Status.h"
 #include "app/UiToolLib.h"
@@ -39,12 +38,6 @@ ProductList UiToolLib::DetectProducts() {
 RemovalStatus UiToolLib::RemoveProducts(const ProductList&) {
   Status::Instance().Reset();
   return RemovalSucceeded;
-}
-
-// ---- script archive: nothing to extract -------------------------------------------------------
-bool ResDropper::ExtractZipFromResource(const std::wstring& target) {
-  const DWORD attributes = ::GetFileAttributesW(target.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // ---- localised texts: English only, keys shown as marked keys --------------------------------
