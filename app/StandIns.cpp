@@ -2,7 +2,6 @@
 // real implementation arrives in its own files; nothing else may depend on what they do.
 #include <windows.h>
 
-#include "app/Settings.h"
 #include "app/Status.h"
 #include "app/UiToolLib.h"
 #include "logging/QvBrelLogging.h"
@@ -39,28 +38,6 @@ RemovalStatus UiToolLib::RemoveProducts(const ProductList&) {
   Status::Instance().Reset();
   return RemovalSucceeded;
 }
-
-// ---- localised texts: English only, keys shown as marked keys --------------------------------
-namespace BrelResLib {
-Settings& Settings::Instance() {
-  static Settings instance;
-  return instance;
-}
-Settings::Settings() = default;
-Settings::~Settings() = default;
-std::set<std::string> Settings::GetLanguages() { return {"en"}; }
-std::string Settings::GetLanguage() { return language_; }
-void Settings::SetCurrentLanguage(const std::string& code) { language_ = code; }
-void Settings::SetLanguage(const std::string&) { language_ = "en"; }
-std::wstring Settings::GetString(const std::string& key, const std::string&) {
-  return L"\x25BA" + std::wstring(key.begin(), key.end());
-}
-std::wstring Settings::GetSetting(const std::string&) { return {}; }
-void Settings::SetSetting(const std::string&, const std::wstring&) {}
-void Settings::Clear() {}
-unsigned Settings::LoadResources(HMODULE, unsigned, unsigned) { return 0; }
-void Settings::Parse(const std::string&, const std::string&) {}
-}  // namespace BrelResLib
 
 // ---- working directory: plain folder, shallow removal ----------------------------------------
 SecurityAttributes SecurityAttributes::FromSddl(const wchar_t*) { return {}; }
