@@ -29,12 +29,17 @@ foreach(src IN LISTS QV_HELPER_SOURCES)
   list(APPEND QV_HELPER_TARGETS ${name})
 endforeach()
 
-find_program(QV_PYTHON NAMES python3 REQUIRED)
+# Debian's interpreter, for which python3-pytest is installed (a python3 earlier on PATH, such as a
+# pyenv shim, may lack pytest).
+find_program(QV_PYTEST_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH)
+if(NOT QV_PYTEST_PYTHON)
+  find_program(QV_PYTEST_PYTHON NAMES python3 REQUIRED)
+endif()
 file(GLOB QV_E2E_TESTS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py")
 foreach(script IN LISTS QV_E2E_TESTS)
   get_filename_component(name "${script}" NAME_WE)
   add_test(NAME e2e.${name}
-    COMMAND ${QV_PYTHON} -m pytest -q -p no:cacheprovider "${script}"
+    COMMAND ${QV_PYTEST_PYTHON} -m pytest -q -p no:cacheprovider "${script}"
     WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}/tests/e2e")
   set_tests_properties(e2e.${name} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900
     ENVIRONMENT "${QV_TEST_ENV};QV_BUILD_DIR=${CMAKE_BINARY_DIR};QV_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
