@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -55,7 +56,7 @@ voidpf ZCALLBACK OpenResource(voidpf opaque, const char* name, int) {
   DWORD size = 0;
   const WORD id = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name));
   if (!LockArchive(static_cast<HMODULE>(opaque), id, data, size)) return nullptr;
-  return new MemoryStream{data, size, 0};
+  return new (std::nothrow) MemoryStream{data, size, 0};
 }
 
 uLong ZCALLBACK ReadStream(voidpf, voidpf stream, void* buffer, uLong count) {
