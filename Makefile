@@ -11,7 +11,7 @@ setup:
 	@bash tools/bootstrap
 
 configure: setup
-	@cmake -S . -B "$(BUILD_DIR)" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+	@cmake --no-warn-unused-cli -S . -B "$(BUILD_DIR)" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
 
 build: configure
 	@cmake --build "$(BUILD_DIR)" -j $(JOBS)

@@ -15,7 +15,7 @@ foreach(dir IN LISTS QV_UNIT_DIRS)
   get_filename_component(name "${dir}" NAME)
   add_executable(${name}_tests ${sources})
   target_link_libraries(${name}_tests PRIVATE qvcore GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  gtest_discover_tests(${name}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "${QV_TEST_ENV}" TIMEOUT 300)
 endforeach()
 
@@ -23,23 +23,27 @@ file(GLOB QV_HELPER_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/helpers
 set(QV_HELPER_TARGETS)
 foreach(src IN LISTS QV_HELPER_SOURCES)
   get_filename_component(name "${src}" NAME_WE)
+  # *_dll.cpp: a test library (name without the suffix, .dll beside the executables).
+  if(name MATCHES "_dll$")
+    string(REGEX REPLACE "_dll$" "" dll "${name}")
+    add_library(${dll} SHARED ${src})
+    set_target_properties(${dll} PROPERTIES PREFIX "")
+    target_link_libraries(${dll} PRIVATE qv_options)
+    continue()
+  endif()
   add_executable(${name} ${src})
-  target_link_libraries(${name} PRIVATE qv_options)
+  target_link_libraries(${name} PRIVATE qvcore)
   target_link_options(${name} PRIVATE -municode)
   list(APPEND QV_HELPER_TARGETS ${name})
 endforeach()
 
-# Debian's interpreter, for which python3-pytest is installed (a python3 earlier on PATH, such as a
-# pyenv shim, may lack pytest).
-find_program(QV_PYTEST_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH)
-if(NOT QV_PYTEST_PYTHON)
-  find_program(QV_PYTEST_PYTHON NAMES python3 REQUIRED)
-endif()
+# Debian's interpreter, which has python3-pytest (not whatever python3 comes first in PATH).
+find_program(QV_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 file(GLOB QV_E2E_TESTS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py")
 foreach(script IN LISTS QV_E2E_TESTS)
   get_filename_component(name "${script}" NAME_WE)
   add_test(NAME e2e.${name}
-    COMMAND ${QV_PYTEST_PYTHON} -m pytest -q -p no:cacheprovider "${script}"
+    COMMAND ${QV_PYTHON} -m pytest -q -p no:cacheprovider "${script}"
     WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}/tests/e2e")
   set_tests_properties(e2e.${name} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900
     ENVIRONMENT "${QV_TEST_ENV};QV_BUILD_DIR=${CMAKE_BINARY_DIR};QV_SOURCE_DIR=${CMAKE_SOURCE_DIR}")

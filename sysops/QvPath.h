@@ -28,6 +28,12 @@ class SecurityAttributes {
 
 namespace QvPath {
 
+// The working directory: anonymous, network logons and local service denied; guests and users read
+// and execute; administrators, the local administrator and SYSTEM full access; all inherited.
+inline constexpr wchar_t WorkDirSddl[] =
+    L"D:(D;OICI;GA;;;AN)(D;OICI;GA;;;NU)(D;OICI;GA;;;LS)(A;OICI;0x1200a9;;;BG)(A;OICI;0x1200a9;;;BU)"
+    L"(A;OICI;GA;;;BA)(A;OICI;GA;;;LA)(A;OICI;GA;;;SY)";
+
 // The user's temporary folder (GetTempPathW); empty on failure.
 std::wstring GetTempDirectory();
 // A new folder "qv<tick><n>.tmp" in parent; empty on failure.

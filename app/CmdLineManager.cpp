@@ -1,0 +1,86 @@
+// Product validation against the command line, and the help text.
+#include "app/CmdLineManager.h"
+
+#include <vector>
+
+#include "app/ConsolePrinter.h"
+#include "app/QvOptionParser.h"
+#include "app/Settings.h"
+#include "logging/QvBrelLogging.h"
+
+namespace {
+
+constexpr wchar_t kHelpFormat[] =
+    L"Quorvel uninstallation tool optional parameters:\n"
+    L"\t--help|-h                    shows this help.\n"
+    L"\t--silent|-s                  silent mode, runs without GUI.\n"
+    L"\t--restart|-r                 restarts the computer if needed for silent mode.\n"
+    L"\t--products|-p <product_ids>  comma separated list of products to remove, where <product_id> can be "
+    L"one "
+    L"of the following:\n"
+    L"\t                             %ls.\n"
+    L"\t--language|-l <lang_id>      language to use, where <lang_id> can be one of the following "
+    L"(automatically "
+    L"detected from the environment if not specified):\n"
+    L"\t                             %hs.\n";
+
+std::vector<std::wstring> SplitAtCommas(const std::wstring& value) {
+  std::vector<std::wstring> items;
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = value.find(L',', start);
+    items.push_back(value.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start));
+    if (comma == std::wstring::npos) return items;
+    start = comma + 1;
+  }
+}
+
+std::shared_ptr<ProductConfig> FindById(const ProductList& products, const std::wstring& id) {
+  for (const auto& product : products)
+    if (product->GetProductId() == id) return product;
+  return nullptr;
+}
+
+}  // namespace
+
+bool CmdLineManager::ValidateProducts(ProductList& products) {
+  QvOptionParser& options = QvOptionParser::Instance();
+  if (!options.IsSet(L"products")) return true;
+  const std::vector<std::wstring> items = SplitAtCommas(options.GetValue(L"products"));
+  std::vector<std::wstring> invalid;
+  for (const std::wstring& item : items)
+    if (!FindById(products, item)) invalid.push_back(item);
+  if (!invalid.empty()) {
+    std::wstring joined;
+    for (size_t i = 0; i < invalid.size(); ++i) joined += (i == 0 ? L"" : L",") + invalid[i];
+    QV_BREL_LOG(QV_ERROR, L"Invalid products from command line: %ls", joined.c_str());
+    ConsolePrinter::Instance().Print(L"Invalid products selected %ls", joined.c_str());
+    return false;
+  }
+  for (const std::wstring& item : items) FindById(products, item)->SetSelected(true);
+  return true;
+}
+
+std::wstring FormatHelp(const std::wstring& productIds, const std::string& languages) {
+  const int length = _scwprintf(kHelpFormat, productIds.c_str(), languages.c_str());
+  if (length < 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  _snwprintf(text.data(), text.size(), kHelpFormat, productIds.c_str(), languages.c_str());
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+void PrintHelp(const ProductList& products) {
+  std::wstring ids;
+  for (const auto& product : products) {
+    if (!ids.empty()) ids += L'|';
+    ids += product->GetProductId();
+  }
+  std::string languages;
+  for (const std::string& code : BrelResLib::Settings::Instance().GetLanguages()) {
+    if (!languages.empty()) languages += '|';
+    languages += code;
+  }
+  // The printer adds its own line feed after the eight lines.
+  ConsolePrinter::Instance().Print(L"%s", FormatHelp(ids, languages).c_str());
+}

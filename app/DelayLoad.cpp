@@ -1,0 +1,182 @@
+// Delay-load resolver: configured directory, own directory, registry path, system directory.
+#include "app/DelayLoad.h"
+
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "sysops/UniqueHandle.h"
+
+namespace {
+
+struct ResolverState {
+  std::mutex mutex;
+  uint32_t flags = BrelDelayLoad::SearchOwnDirectory;
+  std::wstring component;
+  std::wstring directory;
+  std::map<std::string, HMODULE> loaded;  // stays loaded for the life of the process
+};
+
+ResolverState& State() {
+  static ResolverState state;
+  return state;
+}
+
+std::wstring JoinPath(const std::wstring& directory, const std::wstring& name) {
+  if (directory.empty() || directory.back() == L'\\') return directory + name;
+  return directory + L'\\' + name;
+}
+
+std::wstring OwnDirectory() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) {
+      std::wstring path(buffer.data(), length);
+      const size_t slash = path.rfind(L'\\');
+      return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::wstring SystemDirectory() {
+  wchar_t buffer[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(buffer, MAX_PATH);
+  return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(buffer, length);
+}
+
+// The full path stored under HKLM\SOFTWARE\Quorvel\NS\<component>\BREL\DelayLoad, native view first.
+std::wstring RegistryPath(const std::wstring& component, const std::wstring& library) {
+  const std::wstring key = L"SOFTWARE\\Quorvel\\NS\\" + component + L"\\BREL\\DelayLoad";
+  for (const REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY)}) {
+    UniqueHKey hkey;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, hkey.put()) !=
+        ERROR_SUCCESS)
+      continue;
+    DWORD type = 0;
+    DWORD bytes = 0;
+    if (::RegQueryValueExW(hkey.get(), library.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
+      continue;
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) continue;
+    std::vector<wchar_t> data(bytes / sizeof(wchar_t) + 2, L'\0');
+    if (::RegQueryValueExW(hkey.get(), library.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                           &bytes) != ERROR_SUCCESS)
+      continue;
+    std::wstring path(data.data());  // a multi-string's first entry
+    if (type == REG_EXPAND_SZ) {
+      const DWORD needed = ::ExpandEnvironmentStringsW(path.c_str(), nullptr, 0);
+      std::vector<wchar_t> expanded(needed + 1);
+      if (needed != 0 && ::ExpandEnvironmentStringsW(path.c_str(), expanded.data(), needed + 1) != 0)
+        path = expanded.data();
+    }
+    if (!path.empty()) return path;
+  }
+  return {};
+}
+
+HMODULE TryLoad(const std::wstring& path) {
+  if (path.empty()) return nullptr;
+  return ::LoadLibraryExW(path.c_str(), nullptr,
+                          LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR);
+}
+
+using DependencyHook = void(WINAPI*)(const BrelDelayLoad::Configuration*);
+
+HMODULE Resolve(ResolverState& state, const std::wstring& name) {
+  const BrelDelayLoad::Configuration configuration{
+      sizeof(BrelDelayLoad::Configuration), state.flags,
+      state.component.empty() ? nullptr : state.component.c_str(),
+      state.directory.empty() ? nullptr : state.directory.c_str()};
+  std::vector<std::wstring> candidates;
+  if (!state.directory.empty()) candidates.push_back(JoinPath(state.directory, name));
+  if (state.flags & BrelDelayLoad::SearchOwnDirectory) candidates.push_back(JoinPath(OwnDirectory(), name));
+  if (!state.component.empty()) candidates.push_back(RegistryPath(state.component, name));
+
+  DWORD firstError = ERROR_SUCCESS;
+  HMODULE module = nullptr;
+  for (const std::wstring& candidate : candidates) {
+    module = TryLoad(candidate);
+    if (module != nullptr) break;
+    if (firstError == ERROR_SUCCESS && !candidate.empty()) firstError = ::GetLastError();
+  }
+  if (module == nullptr) {
+    const std::wstring system = SystemDirectory();
+    module = system.empty() ? nullptr : TryLoad(JoinPath(system, name));
+    if (module == nullptr && ::GetLastError() == ERROR_MOD_NOT_FOUND && firstError != ERROR_SUCCESS)
+      ::SetLastError(firstError);
+  }
+  if (module == nullptr) return nullptr;
+  if (auto hook = reinterpret_cast<DependencyHook>(
+          reinterpret_cast<void*>(::GetProcAddress(module, "BrelDelayLoadDependencies"))))
+    hook(&configuration);
+  return module;
+}
+
+}  // namespace
+
+namespace BrelDelayLoad {
+
+void SetFlags(uint32_t flags) {
+  std::lock_guard lock(State().mutex);
+  State().flags = flags;
+}
+
+void ClearFlags(uint32_t flags) {
+  std::lock_guard lock(State().mutex);
+  State().flags &= ~flags;
+}
+
+uint32_t GetFlags() {
+  std::lock_guard lock(State().mutex);
+  return State().flags;
+}
+
+void SetComponent(const std::wstring& component) {
+  std::lock_guard lock(State().mutex);
+  State().component = component;
+}
+
+void SetDirectory(const std::wstring& directory) {
+  std::lock_guard lock(State().mutex);
+  State().directory = directory;
+}
+
+HMODULE BrelDelayLoadDependencies(const char* libraryName) {
+  if (libraryName == nullptr || *libraryName == '\0') {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const int length = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, libraryName, -1, nullptr, 0);
+  if (length <= 0) return nullptr;
+  std::wstring name(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, libraryName, -1, name.data(), length);
+  name.resize(static_cast<size_t>(length - 1));
+  ResolverState& state = State();
+  std::lock_guard lock(state.mutex);
+  return Resolve(state, name);
+}
+
+FARPROC GetFunction(const char* libraryName, const char* function) {
+  HMODULE module = nullptr;
+  {
+    std::lock_guard lock(State().mutex);
+    auto found = State().loaded.find(libraryName);
+    if (found != State().loaded.end()) module = found->second;
+  }
+  if (module == nullptr) {
+    module = BrelDelayLoadDependencies(libraryName);
+    if (module == nullptr) return nullptr;
+    std::lock_guard lock(State().mutex);
+    auto [entry, inserted] = State().loaded.emplace(libraryName, module);
+    // Another thread won the race: keep one reference only.
+    if (!inserted) {
+      ::FreeLibrary(module);
+      module = entry->second;
+    }
+  }
+  return ::GetProcAddress(module, function);
+}
+
+}  // namespace BrelDelayLoad

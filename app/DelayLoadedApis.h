@@ -1,0 +1,36 @@
+// Functions of the libraries bound at first use. Each returns the system's result; when the library
+// or function cannot be bound it fails with the Win32 error of that failure instead of crashing.
+#pragma once
+
+#include <windows.h>
+#include <msi.h>
+#include <wtsapi32.h>
+
+namespace DelayLoaded {
+
+// msi.dll, bound by ordinal.
+enum MsiOrdinal : WORD {
+  OrdinalMsiConfigureProductW = 16,
+  OrdinalMsiSetExternalUIW = 137,
+  OrdinalMsiSetInternalUI = 141,
+  OrdinalMsiEnableLogW = 169,
+  OrdinalMsiEnumRelatedProductsW = 205,
+};
+
+UINT MsiEnumRelatedProductsW(LPCWSTR upgradeCode, DWORD reserved, DWORD index, LPWSTR productBuffer);
+UINT MsiEnableLogW(DWORD logMode, LPCWSTR logFile, DWORD attributes);
+// Returns INSTALLUILEVEL_NOCHANGE when msi.dll cannot be bound.
+INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL level, HWND* window);
+// Returns null when msi.dll cannot be bound.
+INSTALLUI_HANDLERW MsiSetExternalUIW(INSTALLUI_HANDLERW handler, DWORD messageFilter, LPVOID context);
+UINT MsiConfigureProductW(LPCWSTR product, int installLevel, INSTALLSTATE installState);
+
+// userenv.dll
+BOOL GetProfilesDirectoryW(LPWSTR profileDir, LPDWORD size);
+
+// wtsapi32.dll
+BOOL WTSQuerySessionInformationW(HANDLE server, DWORD sessionId, WTS_INFO_CLASS infoClass, LPWSTR* buffer,
+                                 DWORD* bytesReturned);
+void WTSFreeMemory(PVOID memory);
+
+}  // namespace DelayLoaded

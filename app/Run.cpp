@@ -1,0 +1,99 @@
+// Start-up guards, the UI manager choice and the run driver.
+#include "app/Run.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/ConsolePrinter.h"
+#include "app/DelayLoad.h"
+#include "app/QvOptionParser.h"
+#include "app/Settings.h"
+#include "app/UiTool.h"
+#include "logging/QvBrelLogging.h"
+#include "sysops/UniqueHandle.h"
+#include "ui/GuiManager.h"
+#include "ui/GuiSilent.h"
+
+namespace {
+
+constexpr unsigned kStringsResourceId = 101;
+constexpr unsigned kSettingsResourceId = 102;
+
+// Libraries loaded once from the system directory; they stay loaded for the life of the process.
+std::vector<HMODULE>& PreloadedLibraries() {
+  static std::vector<HMODULE> libraries;
+  return libraries;
+}
+
+void Preload(const wchar_t* name) {
+  wchar_t system[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  const std::wstring path = std::wstring(system, length) + L"\\" + name;
+  if (HMODULE module = ::LoadLibraryW(path.c_str())) PreloadedLibraries().push_back(module);
+}
+
+// Only the system directory is searched for libraries loaded later without a full path.
+void RestrictDllSearch() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  auto setDefault = kernel == nullptr ? nullptr
+                                      : reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+                                            ::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (setDefault == nullptr || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32))
+    QV_BREL_LOG(QV_WARNING, L"Failed to set default safe DLL search paths");
+}
+
+}  // namespace
+
+unsigned Run(HINSTANCE instance) {
+  QvOptionParser::Instance();
+
+  UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kSingleInstanceMutexName));
+  if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    QV_BREL_LOG(QV_INFO, L"Another instance is already running");
+    return ExitAlreadyRunning;
+  }
+
+  BrelDelayLoad::ClearFlags(BrelDelayLoad::SearchOwnDirectory);
+  RestrictDllSearch();
+  Preload(L"UxTheme.dll");
+  Preload(L"WindowsCodecs.dll");
+
+  if (!UiTool::ParseCommandLine(::GetCommandLineW())) {
+    ConsolePrinter::Instance().Print(L"Use --help|-h option to view available parameters");
+    return ExitFailure;
+  }
+
+  const unsigned loaded =
+      BrelResLib::Settings::Instance().LoadResources(instance, kSettingsResourceId, kStringsResourceId);
+  if (loaded != 0) {
+    QV_BREL_LOG(QV_FATAL, L"Failed to load embedded resources: %lu", loaded);
+    return ExitFailure;
+  }
+
+  UniqueHandle stopEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!stopEvent) {
+    QV_BREL_LOG(QV_FATAL, L"Failed to create stop event");
+    return ExitFailure;
+  }
+
+  std::unique_ptr<IGuiManager> ui;
+  if (QvOptionParser::Instance().IsSet(L"silent")) {
+    QV_BREL_LOG(QV_INFO, L"SILENT parameter provided. Running without GUI.");
+    ui = std::make_unique<GuiSilent>();
+  } else {
+    ui = std::make_unique<GuiManager>(instance, stopEvent.get());
+  }
+
+  CmdLineManager commandLine;
+  UiTool tool(ui.get(), &commandLine, stopEvent.get());
+  ui->Initialize();
+  const int code = tool.Execute();
+  tool.CleanUp();
+  ui->Shutdown();
+  ui.reset();
+  return static_cast<unsigned>(code);
+}

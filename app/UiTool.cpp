@@ -1,0 +1,169 @@
+// The run sequence of one tool run and the exit code it ends with.
+#include "app/UiTool.h"
+
+#include <vector>
+
+#include "app/ConsolePrinter.h"
+#include "app/QvOptionParser.h"
+#include "app/ResDropper.h"
+#include "app/Settings.h"
+#include "app/TestProductConfig.h"
+#include "app/UiToolLib.h"
+#include "logging/QvBrelLogging.h"
+#include "sysops/QvPath.h"
+#include "sysops/QvPrivilege.h"
+#include "sysops/UniqueHandle.h"
+#include "sysops/Utf8.h"
+
+bool IsAdministratorsMember() {
+  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+  UniqueAllocatedSid administrators;
+  if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                  0, 0, 0, 0, administrators.put()))
+    return false;
+  BOOL member = FALSE;
+  return ::CheckTokenMembership(nullptr, administrators.get(), &member) && member;
+}
+
+int UiTool::Start() {
+  const int code = Execute();
+  CleanUp();
+  return code;
+}
+
+int UiTool::Execute() {
+  int code = ExitSuccess;
+  if (!Prepare(code) || CheckEarlyExit(code)) return code;
+
+  const std::wstring scriptsDir = ExtractScripts();
+  if (scriptsDir.empty()) {
+    ui_->ShowMessage(MessageErrorGeneric);
+    return ExitFailure;
+  }
+  UiToolLib library(GetShortPath(scriptsDir));
+  ProductList products = library.DetectProducts();
+  if (products.empty()) {
+    ui_->ShowMessage(MessageErrorGeneric);
+    return ExitFailure;
+  }
+  if (QvOptionParser::Instance().IsSet(L"help")) {
+    PrintHelp(products);
+    return ExitSuccess;
+  }
+  if (!commandLine_->ValidateProducts(products)) return ExitFailure;
+  if (ui_->ShowWelcome() != AnswerOk) return ExitUserCancelled;
+  if (ui_->ShowSelect(products) != AnswerOk) return ExitUserCancelled;
+  ui_->ShowProgress();
+  return Finish(library.RemoveProducts(products));
+}
+
+bool UiTool::Prepare(int& exitCode) {
+  BrelResLib::Settings& settings = BrelResLib::Settings::Instance();
+  settings.SetLanguage(QvText::ToUtf8(QvOptionParser::Instance().GetValue(L"language")));
+  QV_BREL_LOG(QV_INFO, L"Using language: %hs", settings.GetLanguage().c_str());
+  return CheckDebugCommands(exitCode) && CheckPrivileges(exitCode) && CreateWorkDir(exitCode);
+}
+
+bool UiTool::CheckDebugCommands(int& exitCode) {
+  if (!QvOptionParser::Instance().IsSet(L"testui")) return true;
+  QV_BREL_LOG(QV_INFO, L"Showing TestUI");
+  ShowTestUI();
+  exitCode = ExitSuccess;
+  return false;
+}
+
+bool UiTool::CheckPrivileges(int& exitCode) {
+  if (IsAdministratorsMember()) return true;
+  ui_->ShowMessage(MessageErrorPrivileges);
+  exitCode = ExitNoAdminRights;
+  return false;
+}
+
+bool UiTool::CreateWorkDir(int& exitCode) {
+  SecurityAttributes security = SecurityAttributes::FromSddl(QvPath::WorkDirSddl);
+  const std::wstring temp = QvPath::GetTempDirectory();
+  workDir_ = temp.empty() ? std::wstring() : QvPath::CreateUniqueDirectory(temp, security);
+  QV_BREL_LOG(QV_DEBUG, L"Working directory: %s", workDir_.c_str());
+  if (workDir_.empty()) {
+    exitCode = ExitFailure;
+    return false;
+  }
+  return true;
+}
+
+std::wstring UiTool::ExtractScripts() {
+  if (ResDropper::ExtractZipFromResource(workDir_)) return workDir_;
+  QV_BREL_LOG(QV_ERROR, L"Failed to extract scripts from resources");
+  return {};
+}
+
+bool UiTool::CheckEarlyExit(int&) { return false; }
+
+void UiTool::CleanUp() {
+  if (workDir_.empty()) return;
+  QV_BREL_LOG(QV_DEBUG, L"Removing '%s'", workDir_.c_str());
+  QvPath::RemoveDirectoryTree(workDir_, true);
+}
+
+int UiTool::Finish(int removalStatus) {
+  switch (removalStatus) {
+    case RemovalSucceeded:
+      ui_->ShowMessage(MessageFinished);
+      return ExitSuccess;
+    case RemovalNeedsRestart:
+      if (ui_->ShowMessage(MessageFinishedReboot) == AnswerOk) TriggerReboot();
+      return ExitRestartNeeded;
+    default:
+      ui_->ShowMessage(MessageErrorGeneric);
+      return ExitFailure;
+  }
+}
+
+bool UiTool::IsStopRequested() { return ::WaitForSingleObject(stopEvent_, 0) == WAIT_OBJECT_0; }
+
+bool UiTool::ShowTestUI() {
+  if (ui_->ShowWelcome() == AnswerCancel) return false;
+  ProductList products;
+  for (int i = 0; i < 10; ++i) {
+    products.push_back(std::make_shared<TestProductConfig>(
+        L"id", L"Example product name " + std::to_wstring(i + 1), i % 3 == 0, false));
+  }
+  if (ui_->ShowSelect(products) != AnswerOk) return false;
+  ui_->ShowProgress();
+  if (::WaitForSingleObject(stopEvent_, 2000) != WAIT_TIMEOUT) return false;
+  ui_->ShowMessage(MessageErrorGeneric);
+  ui_->ShowMessage(MessageFinished);
+  ui_->ShowMessage(MessageFinishedReboot);
+  return true;
+}
+
+void UiTool::TriggerReboot() {
+  QV_BREL_LOG(QV_INFO, L"Triggering reboot ...");
+  QvPrivilege shutdown(L"SeShutdownPrivilege");
+  // Planned restart for application maintenance.
+  ::ExitWindowsEx(EWX_REBOOT | EWX_FORCEIFHUNG, SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION |
+                                                    SHTDN_REASON_MINOR_MAINTENANCE);
+}
+
+bool UiTool::ParseCommandLine(const wchar_t* commandLine) {
+  QV_BREL_LOG(QV_INFO, L"Command-line: %s", commandLine != nullptr ? commandLine : L"");
+  QvOptionParser& options = QvOptionParser::Instance();
+  options.AddOption(OptionNoValue, L"testui", 0);
+  options.AddOption(OptionNoValue, L"help", L'h');
+  options.AddOption(OptionNoValue, L"silent", L's');
+  options.AddOption(OptionNoValue, L"restart", L'r');
+  options.AddOption(OptionValueRequired, L"language", L'l');
+  options.AddOption(OptionValueRequired, L"products", L'p');
+
+  std::wstring message;
+  if (!options.Parse(commandLine)) {
+    message = options.GetError();
+  } else if (options.IsSet(L"restart") && !options.IsSet(L"silent")) {
+    message = std::wstring(L"Option '") + L"restart" + L"' cannot be used without '" + L"silent" + L"'";
+  } else {
+    return true;
+  }
+  QV_BREL_LOG(QV_ERROR, L"Error in parameters: %s", message.c_str());
+  ConsolePrinter::Instance().Print(L"Error in parameters: %s", message.c_str());
+  return false;
+}

@@ -1,0 +1,56 @@
+// The run driver: preparation, extraction, detection, the user's choice, removal, clean-up, restart.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/CmdLineManager.h"
+#include "ui/IGuiManager.h"
+
+// Process exit codes.
+enum ExitCode : int {
+  ExitSuccess = 0,
+  ExitFailure = 1,
+  ExitUserCancelled = 2,
+  ExitNoAdminRights = 3,
+  ExitAlreadyRunning = 4,
+  ExitRestartNeeded = 99,
+};
+
+class UiTool {
+ public:
+  UiTool(IGuiManager* ui, ICmdLineManager* commandLine, HANDLE stopEvent)
+      : ui_(ui), commandLine_(commandLine), stopEvent_(stopEvent) {}
+  virtual ~UiTool() = default;
+
+  virtual int Start();
+  virtual int Execute();
+  virtual bool Prepare(int& exitCode);
+  virtual bool CheckDebugCommands(int& exitCode);
+  virtual bool CheckPrivileges(int& exitCode);
+  virtual bool CreateWorkDir(int& exitCode);
+  // The directory holding the scripts; empty on failure.
+  virtual std::wstring ExtractScripts();
+  // A hook for variants; always false here.
+  virtual bool CheckEarlyExit(int& exitCode);
+  virtual void CleanUp();
+  virtual int Finish(int removalStatus);
+  virtual bool IsStopRequested();
+  virtual bool ShowTestUI();
+  virtual void TriggerReboot();
+
+  // Registers the options and parses the command line; false (logged and printed) on bad input.
+  static bool ParseCommandLine(const wchar_t* commandLine);
+
+  const std::wstring& WorkDir() const { return workDir_; }
+
+ private:
+  IGuiManager* ui_;
+  ICmdLineManager* commandLine_;
+  HANDLE stopEvent_;
+  std::wstring workDir_;
+};
+
+// True when the effective token is a member of BUILTIN\Administrators.
+bool IsAdministratorsMember();

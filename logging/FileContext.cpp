@@ -1,0 +1,183 @@
+// Log file location, directories, rotation and the cross-process lock.
+#include "logging/FileContext.h"
+
+#include "logging/QvBrelLogging.h"
+
+namespace QvBrelLogging {
+
+namespace {
+
+constexpr GUID kFolderProgramData = {
+    0x62AB5D82, 0xFDC1, 0x4DC3, {0xA9, 0xDD, 0x07, 0x0D, 0x1D, 0x49, 0x5D, 0x97}};
+constexpr GUID kFolderLocalAppDataLow = {
+    0xA520A1A4, 0x1780, 0x4FF6, {0xBD, 0x18, 0x16, 0x73, 0x43, 0xC5, 0xAF, 0x16}};
+constexpr GUID kFolderLocalAppData = {
+    0xF1B32785, 0x6FBA, 0x4FCF, {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
+
+// Full access for SYSTEM and Administrators, read and execute for authenticated users, inherited.
+constexpr wchar_t kDirectorySddl[] = L"D:(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)(A;OICI;GRGX;;;AU)";
+constexpr wchar_t kRestrictedDirectorySddl[] = L"D:(A;;GA;;;SY)(A;;GA;;;BA)";
+constexpr wchar_t kMutexSddl[] = L"D:(A;;GA;;;SY)(A;;GA;;;BA)";
+
+constexpr DWORD kMutexWaitMs = 500;
+constexpr DWORD kDefaultMaxSizeKb = 50;
+
+}  // namespace
+
+FileContextBase::FileContextBase(std::unique_ptr<FileSystem::Path> fileSystem, std::wstring nameSpace,
+                                 std::wstring component, std::wstring fileName, unsigned flags)
+    : fileSystem_(std::move(fileSystem)),
+      nameSpace_(std::move(nameSpace)),
+      component_(std::move(component)),
+      fileName_(std::move(fileName)),
+      flags_(flags) {}
+
+FileContextBase::~FileContextBase() = default;
+
+bool FileContextBase::Initialize() {
+  if (initialized_) return false;
+  elevated_ = QueryElevated();
+  std::wstring folder;
+  if (elevated_) {
+    folder = Platform::GetKnownFolder(kFolderProgramData);
+    security_ = std::make_unique<Platform::SddlSecurity>(
+        (flags_ & FlagRestrictedDirectories) ? kRestrictedDirectorySddl : kDirectorySddl);
+  } else if (QueryLowIntegrity()) {
+    folder = Platform::GetKnownFolder(kFolderLocalAppDataLow);
+    lowIntegrity_ = true;
+  } else {
+    folder = Platform::GetKnownFolder(kFolderLocalAppData);
+  }
+  initialized_ = true;
+  return BuildLogPath(folder, elevated_);
+}
+
+bool FileContextBase::QueryElevated() { return Platform::IsElevated(); }
+
+bool FileContextBase::QueryLowIntegrity() { return Platform::IsLowIntegrity(); }
+
+void FileContextBase::Rotate(int count) {
+  for (int i = 0; i <= count; ++i) {
+    if (i == 0) {
+      fileSystem_->Delete(GetFileName(count));
+      continue;
+    }
+    const std::wstring from = GetFileName(count - i);
+    if (fileSystem_->FileExists(from)) fileSystem_->Rename(from, GetFileName(count - i + 1));
+  }
+}
+
+bool FileContextBase::BuildLogPath(const std::wstring& folder, bool elevated) {
+  basePath_.clear();
+  // Without its known folder the walk would start at the root of whatever drive is current:
+  // rather log nothing.
+  if (folder.empty()) return false;
+  std::wstring path = folder + L"\\Quorvel";
+  if (!nameSpace_.empty() && nameSpace_ != L"default")
+    path += L"\\NS\\" + nameSpace_ + L"\\Log\\" + component_;
+  else
+    path += L"\\Log\\" + component_;
+  if (!fileSystem_->CreateDirectories(path, folder.size() + 1, Security())) return false;
+  basePath_ = path + L"\\" + fileName_;
+  if (elevated && (flags_ & FlagUserSidInFileName)) basePath_ += L"." + Platform::GetUserSidString();
+  return true;
+}
+
+std::wstring FileContextBase::GetFileName(int index) const {
+  if (index == 0) return basePath_ + L".log";
+  return basePath_ + L"." + std::to_wstring(index) + L".log";
+}
+
+FileContext::FileContext(std::unique_ptr<FileSystem::Path> fileSystem, std::wstring nameSpace,
+                         std::wstring component, std::wstring fileName, int level, unsigned flags)
+    : FileContextBase(std::move(fileSystem), std::move(nameSpace), std::move(component), std::move(fileName),
+                      flags),
+      level_(level) {
+  file_ = fileSystem_->NewFile();
+}
+
+FileContext::~FileContext() {
+  mutex_.reset();
+  file_.reset();
+}
+
+bool FileContext::Initialize() {
+  DWORD maxSizeKb = kDefaultMaxSizeKb;
+  Platform::ReadLoggingDword(L"LogMaxSizeKB", maxSizeKb);
+  sizeLimit_ = static_cast<std::int64_t>(maxSizeKb) * 1024;
+
+  if (!FileContextBase::Initialize()) return false;
+  if (basePath_.empty()) return true;
+
+  if (flags_ & FlagUnnamedMutex) {
+    mutex_.reset(::CreateMutexW(nullptr, FALSE, nullptr));
+    return true;
+  }
+  const std::wstring name = GetMutexName(lowIntegrity_);
+  Platform::SddlSecurity mutexSecurity(elevated_ ? kMutexSddl : nullptr);
+  mutex_.reset(::CreateMutexW(mutexSecurity.Get(), FALSE, name.c_str()));
+  // Created by a more privileged writer: waiting and releasing is all we need.
+  if (!mutex_ && ::GetLastError() == ERROR_ACCESS_DENIED)
+    mutex_.reset(::OpenMutexW(SYNCHRONIZE, FALSE, name.c_str()));
+  return true;
+}
+
+bool FileContext::AcquireMutex() {
+  if (!mutex_) return false;
+  const DWORD result = ::WaitForSingleObject(mutex_.get(), kMutexWaitMs);
+  return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+void FileContext::Write(std::string_view line) {
+  if (!AcquireMutex()) return;
+  EnsureOpen();
+  file_->Write(line.data(), line.size());
+  ::ReleaseMutex(mutex_.get());
+}
+
+void FileContext::Flush() {
+  if (!AcquireMutex()) return;
+  file_->Flush();
+  ::ReleaseMutex(mutex_.get());
+}
+
+int FileContext::GetLevel() {
+  DWORD level = static_cast<DWORD>(level_);
+  Platform::ReadLoggingDword(L"LogLevel", level);
+  return static_cast<int>(level);
+}
+
+bool FileContext::OpenCurrent() {
+  if (!file_->Open(GetFileName(0), Security())) return false;
+  // The current file may still hold lines (a rotation that could not move it away): append.
+  file_->SeekToEnd();
+  return true;
+}
+
+bool FileContext::EnsureOpen() {
+  if (file_->IsOpen()) {
+    if (file_->SeekToEnd() < sizeLimit_) return true;
+    file_->Close();
+  }
+  if (basePath_.empty()) return false;
+  if (file_->Open(GetFileName(0), Security())) {
+    if (file_->SeekToEnd() < sizeLimit_) return true;
+    file_->Close();
+  }
+  // Full, or unusable (a second hard link): move it aside and start a new one.
+  Rotate(2);
+  return OpenCurrent();
+}
+
+void FileContext::SafeDelete(const std::wstring& path) {
+  const std::wstring aside = path + L"__delete_" + std::to_wstring(::GetTickCount64());
+  fileSystem_->Delete(fileSystem_->Rename(path, aside) ? aside : path);
+}
+
+std::wstring FileContext::GetMutexName(bool lowIntegrity) const {
+  std::wstring name = lowIntegrity ? L"Local\\QvBrelLogging_" : L"Global\\QvBrelLogging_";
+  for (const wchar_t c : basePath_) name.push_back(c == L'\\' ? L'_' : c);
+  return name;
+}
+
+}  // namespace QvBrelLogging

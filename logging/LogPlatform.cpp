@@ -1,0 +1,108 @@
+// Registry, token, known-folder and SDDL helpers of the logging library.
+#include "logging/LogPlatform.h"
+
+#include <sddl.h>
+#include <shlobj.h>
+
+#include <vector>
+
+namespace QvBrelLogging::Platform {
+
+namespace {
+
+UniqueHandle OpenProcessTokenForQuery() {
+  UniqueHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
+  return token;
+}
+
+// The variable-length token information block of `infoClass`, or empty.
+std::vector<BYTE> QueryToken(HANDLE token, TOKEN_INFORMATION_CLASS infoClass) {
+  DWORD size = 0;
+  ::GetTokenInformation(token, infoClass, nullptr, 0, &size);
+  if (size == 0) return {};
+  std::vector<BYTE> buffer(size);
+  if (!::GetTokenInformation(token, infoClass, buffer.data(), size, &size)) return {};
+  return buffer;
+}
+
+// GetProcAddress result as the function type it really has.
+template <typename Fn>
+Fn ProcAs(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+}
+
+}  // namespace
+
+bool ReadLoggingDword(const wchar_t* name, DWORD& value) {
+  DWORD data = 0;
+  DWORD size = sizeof(data);
+  if (::RegGetValueW(HKEY_LOCAL_MACHINE, kLoggingKey, name, RRF_RT_REG_DWORD, nullptr, &data, &size) !=
+      ERROR_SUCCESS)
+    return false;
+  value = data;
+  return true;
+}
+
+bool IsElevated() {
+  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+  UniqueAllocatedSid admins;
+  if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                  0, 0, 0, 0, admins.put()))
+    return false;
+  BOOL member = FALSE;
+  return ::CheckTokenMembership(nullptr, admins.get(), &member) && member;
+}
+
+bool IsLowIntegrity() {
+  const UniqueHandle token = OpenProcessTokenForQuery();
+  if (!token) return false;
+  const std::vector<BYTE> buffer = QueryToken(token.get(), TokenIntegrityLevel);
+  if (buffer.size() < sizeof(TOKEN_MANDATORY_LABEL)) return false;
+  const auto* label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data());
+  PSID sid = label->Label.Sid;
+  if (sid == nullptr || !::IsValidSid(sid)) return false;
+  const UCHAR count = *::GetSidSubAuthorityCount(sid);
+  if (count == 0) return false;
+  return *::GetSidSubAuthority(sid, count - 1) == SECURITY_MANDATORY_LOW_RID;
+}
+
+std::wstring GetKnownFolder(const GUID& folderId) {
+  using GetKnownFolderPathFn = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
+  using TaskMemFreeFn = void(WINAPI*)(LPVOID);
+  // Only the system directory's copy: the log location must not be decided by a planted DLL.
+  const UniqueModule shell32(::LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  if (!shell32) return {};
+  const auto getPath = ProcAs<GetKnownFolderPathFn>(shell32.get(), "SHGetKnownFolderPath");
+  const auto taskMemFree = ProcAs<TaskMemFreeFn>(::GetModuleHandleW(L"ole32.dll"), "CoTaskMemFree");
+  if (getPath == nullptr) return {};
+  PWSTR path = nullptr;
+  const HRESULT result = getPath(folderId, KF_FLAG_CREATE, nullptr, &path);
+  std::wstring folder;
+  if (SUCCEEDED(result) && path != nullptr) folder = path;
+  if (path != nullptr && taskMemFree != nullptr) taskMemFree(path);
+  return folder;
+}
+
+std::wstring GetUserSidString() {
+  const UniqueHandle token = OpenProcessTokenForQuery();
+  if (!token) return {};
+  const std::vector<BYTE> buffer = QueryToken(token.get(), TokenUser);
+  if (buffer.size() < sizeof(TOKEN_USER)) return {};
+  const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
+  LPWSTR text = nullptr;
+  if (!::ConvertSidToStringSidW(user->User.Sid, &text)) return {};
+  const UniqueLocalMem owner(text);
+  return text;
+}
+
+SddlSecurity::SddlSecurity(const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (sddl == nullptr) return;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+    return;
+  descriptor_.reset(descriptor);
+  attributes_.lpSecurityDescriptor = descriptor;
+}
+
+}  // namespace QvBrelLogging::Platform

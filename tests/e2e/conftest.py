@@ -1,0 +1,98 @@
+"""Shared fixtures for the end-to-end scenarios: the built tool and helpers run under Wine in the
+build tree's prefix (already created and warmed by tools/run-tests)."""
+import os
+import pathlib
+import subprocess
+import time
+
+import pytest
+
+BUILD_DIR = pathlib.Path(os.environ.get("QV_BUILD_DIR", pathlib.Path(__file__).resolve().parents[2] / "build"))
+PREFIX = pathlib.Path(os.environ.get("WINEPREFIX", BUILD_DIR / "wineprefix"))
+DRIVE_C = PREFIX / "drive_c"
+TOOL = BUILD_DIR / "UninstallationTool.exe"
+LOG_DIR = DRIVE_C / "ProgramData" / "Quorvel" / "Log" / "UninstallationTool"
+LOG_FILE = LOG_DIR / "UninstallationTool.log"
+
+
+def wine_env(extra=None):
+    env = dict(os.environ)
+    env.update({"WINEPREFIX": str(PREFIX), "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="})
+    if extra:
+        env.update(extra)
+    return env
+
+
+def helper(name):
+    return BUILD_DIR / f"{name}.exe"
+
+
+class Result:
+    def __init__(self, code, stdout, stderr):
+        self.code, self.stdout, self.stderr = code, stdout, stderr
+
+    @property
+    def lines(self):
+        return self.stdout.replace("\r\n", "\n").split("\n")
+
+    def __repr__(self):
+        return f"Result(code={self.code}, stdout={self.stdout!r})"
+
+
+def run(program, *args, timeout=120, env=None, stdin=subprocess.DEVNULL):
+    """Runs a Windows program under Wine; the exit code reaches us cut to 8 bits."""
+    proc = subprocess.run(["wine", str(program), *map(str, args)], stdin=stdin, capture_output=True,
+                          timeout=timeout, env=wine_env(env))
+    return Result(proc.returncode, proc.stdout.decode("utf-8", "replace"), proc.stderr.decode("utf-8", "replace"))
+
+
+def start(program, *args, env=None):
+    return subprocess.Popen(["wine", str(program), *map(str, args)], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL, env=wine_env(env))
+
+
+_temp_dir = None
+
+
+def temp_dir():
+    """The Windows %TEMP% of the prefix's user, as a Linux path."""
+    global _temp_dir
+    if _temp_dir is None:
+        out = run("cmd", "/c", "echo", "%TEMP%").stdout.strip()
+        assert out[1:3] == ":\\", out
+        _temp_dir = DRIVE_C.joinpath(*out[3:].split("\\"))
+    return _temp_dir
+
+
+def work_dirs():
+    return sorted(p.name for p in temp_dir().glob("qv*.tmp"))
+
+
+def wait_for(predicate, timeout=30.0, interval=0.05):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if predicate():
+            return True
+        time.sleep(interval)
+    return predicate()
+
+
+@pytest.fixture
+def tool():
+    assert TOOL.is_file(), f"build the tool first: {TOOL}"
+    return TOOL
+
+
+@pytest.fixture
+def log_since():
+    """Returns a function giving the log text written after the fixture was set up."""
+    offset = LOG_FILE.stat().st_size if LOG_FILE.exists() else 0
+
+    def read():
+        if not LOG_FILE.exists():
+            return ""
+        data = LOG_FILE.read_bytes()
+        start_at = offset if len(data) >= offset else 0
+        return data[start_at:].decode("utf-8", "replace")
+
+    return read

@@ -1,0 +1,19 @@
+// Test helper: creates a named mutex, prints "ready", and holds it until a line arrives on stdin;
+// then checks the mutex is still usable and exits 0 (1 when it was disturbed).
+#include <windows.h>
+
+#include <cstdio>
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return 2;
+  HANDLE mutex = ::CreateMutexW(nullptr, TRUE, argv[1]);
+  if (mutex == nullptr) return 3;
+  std::printf("ready\n");
+  std::fflush(stdout);
+  char line[16];
+  std::fgets(line, sizeof(line), stdin);
+  const DWORD wait = ::WaitForSingleObject(mutex, 0);  // owned by us: recursion succeeds
+  const bool ok = wait == WAIT_OBJECT_0 && ::ReleaseMutex(mutex) && ::ReleaseMutex(mutex);
+  ::CloseHandle(mutex);
+  return ok ? 0 : 1;
+}
