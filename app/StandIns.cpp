@@ -6,7 +6,6 @@
 #include "app/UiToolLib.h"
 #include "sysops/QvPath.h"
 #include "ui/GuiManager.h"
-#include "ui/GuiSilent.h"
 
 // ---- products: no script host yet, so no products -------------------------------------------
 std::wstring GetShortPath(const std::wstring& path) { return path; }
@@ -43,18 +42,6 @@ std::wstring QvPath::CreateUniqueDirectory(const std::wstring& parent, SecurityA
   return ::CreateDirectoryW(path.c_str(), nullptr) ? path : std::wstring();
 }
 bool QvPath::RemoveDirectoryTree(const std::wstring& path, bool) { return ::RemoveDirectoryW(path.c_str()); }
-
-// ---- silent UI manager: selects every product but "logs", answers 1 -------------------------
-bool GuiSilent::Initialize() { return true; }
-void GuiSilent::Shutdown() {}
-int GuiSilent::ShowMessage(int) { return AnswerCancel; }
-int GuiSilent::ShowWelcome() { return AnswerOk; }
-int GuiSilent::ShowSelect(ProductList& products) {
-  for (auto& product : products)
-    if (product->GetProductId() != L"logs") product->SetSelected(true);
-  return AnswerOk;
-}
-bool GuiSilent::ShowProgress() { return true; }
 
 // ---- wizard: not built yet; behaves as if the user closed it at once --------------------------
 GuiManager::GuiManager(HINSTANCE instance, HANDLE stopEvent) : instance_(instance), stopEvent_(stopEvent) {}
