@@ -195,13 +195,17 @@ bool ExtractZipFromResource(const std::wstring& target, HMODULE module) {
                                  nullptr, 0, nullptr, 0);
     if (code != UNZ_OK) break;
     const std::string name(nameBuffer.data());
-    QV_BREL_LOG(QV_DEBUG, L"'%hs'", name.c_str());
+    std::wstring relative = QvText::FromUtf8(name);
+    // Logged as decoded text (a narrow %hs would read the UTF-8 bytes in the ANSI code page).
+    if (relative.empty() && !name.empty())
+      QV_BREL_LOG(QV_DEBUG, L"'%hs'", name.c_str());
+    else
+      QV_BREL_LOG(QV_DEBUG, L"'%s'", relative.c_str());
 
     if (name.find("..") != std::string::npos) {
       code = CodeUnsafeName;
       break;
     }
-    std::wstring relative = QvText::FromUtf8(name);
     if (!relative.empty() && relative.back() == L'/') {
       code = unzGoToNextFile(zip.get());
       continue;

@@ -1,37 +1,18 @@
 """Copies of the built tool carrying a chosen script archive (RCDATA 103), for end-to-end scenarios.
 
     exe = tool_with_scripts(tmp_path, {"omnivo.lua": "...", "lib/common.lua": "..."})
-    result = run_wine(exe, ["--silent"])
+    result = run(exe, "--silent")
 """
 import io
-import os
-import subprocess
 import zipfile
 from pathlib import Path
 
-BUILD_DIR = Path(os.environ.get("QV_BUILD_DIR", Path(__file__).resolve().parents[2] / "build"))
-TOOL = BUILD_DIR / "UninstallationTool.exe"
-REPLACER = BUILD_DIR / "replace_scripts.exe"
+from conftest import TOOL, helper, run
 
 
 def windows_path(path):
     """The Wine (Z: drive) form of a unix path."""
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
-
-
-def wine_env(extra=None):
-    env = dict(os.environ)
-    env.setdefault("WINEPREFIX", str(BUILD_DIR / "wineprefix"))
-    env.setdefault("WINEDEBUG", "-all")
-    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
-    env.update(extra or {})
-    return env
-
-
-def run_wine(exe, args=(), env=None, timeout=120):
-    """Runs a Windows program under Wine; stdout/stderr captured as text."""
-    return subprocess.run(["wine", str(exe), *args], env=wine_env(env), stdin=subprocess.DEVNULL,
-                          capture_output=True, timeout=timeout, text=True, encoding="utf-8", errors="replace")
 
 
 def make_zip(entries, compression=zipfile.ZIP_DEFLATED):
@@ -56,16 +37,16 @@ def tool_with_scripts(directory, scripts, name="UninstallationTool.exe"):
     zip_path = directory / (name + ".scripts.zip")
     zip_path.write_bytes(archive)
     target = directory / name
-    result = run_wine(REPLACER, [windows_path(TOOL), windows_path(target), windows_path(zip_path)])
-    if result.returncode != 0:
-        raise RuntimeError(f"replace_scripts failed ({result.returncode}): {result.stderr}")
+    result = run(helper("replace_scripts"), windows_path(TOOL), windows_path(target), windows_path(zip_path))
+    if result.code != 0:
+        raise RuntimeError(f"replace_scripts failed ({result.code}): {result.stderr}")
     return target
 
 
 def read_resource(exe, resource_id, directory):
     """The bytes of an RCDATA resource of `exe`."""
     out = Path(directory) / f"rcdata{resource_id}.bin"
-    result = run_wine(REPLACER, ["--dump", windows_path(exe), str(resource_id), windows_path(out)])
-    if result.returncode != 0:
-        raise RuntimeError(f"replace_scripts --dump failed ({result.returncode}): {result.stderr}")
+    result = run(helper("replace_scripts"), "--dump", windows_path(exe), resource_id, windows_path(out))
+    if result.code != 0:
+        raise RuntimeError(f"replace_scripts --dump failed ({result.code}): {result.stderr}")
     return out.read_bytes()

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "sysops/UniqueHandle.h"
 #include "tests/support/ScratchDir.h"
 
@@ -204,19 +202,6 @@ TEST_F(ShippedResources, NoticesAndLicenceLinks) {
     EXPECT_EQ(lua, settings_.GetSetting("LuaCopyright"));
   }
   EXPECT_EQ(std::size(kLanguages), links.size()) << "one page per language";
-}
-
-// The automatic choice against the Windows UI language; the language scenarios run this case with
-// LC_ALL set (for example pt_BR.UTF-8) and the expected code in QV_EXPECTED_LANGUAGE.
-TEST_F(ShippedResources, AutomaticChoiceFollowsTheUiLanguage) {
-  const char* expected = std::getenv("QV_EXPECTED_LANGUAGE");
-  if (expected == nullptr) GTEST_SKIP() << "run by tests/e2e/test_ui_language.py with a chosen UI language";
-  settings_.SetLanguage("");
-  EXPECT_EQ(expected, settings_.GetLanguage());
-  settings_.SetLanguage("xx");
-  EXPECT_EQ(expected, settings_.GetLanguage());
-  settings_.SetLanguage("FI");
-  EXPECT_EQ("fi", settings_.GetLanguage());
 }
 
 }  // namespace
