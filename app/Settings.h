@@ -8,6 +8,8 @@
 #include <set>
 #include <string>
 
+#include "app/ResourceText.h"
+
 namespace BrelResLib {
 
 class Settings {
@@ -34,11 +36,15 @@ class Settings {
   Settings();
 
  private:
-  std::recursive_mutex mutex_;
-  // key -> (language -> UTF-8 text); the empty language holds non-localised entries.
-  std::map<std::string, std::map<std::string, std::string>> settings_;
-  std::map<std::string, std::map<std::string, std::string>> strings_;
-  std::map<std::string, std::string> overrides_;
+  // Callers hold mutex_.
+  std::set<std::string> LanguagesLocked() const;
+  std::string UserLanguageLocked() const;
+
+  std::mutex mutex_;
+  // key (ASCII case ignored) -> (language -> UTF-8 text); the empty language holds non-localised entries.
+  TextTable settings_;
+  TextTable strings_;
+  std::map<std::string, std::string, KeyLess> overrides_;
   std::string language_;
 };
 

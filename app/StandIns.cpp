@@ -2,42 +2,8 @@
 // real implementation arrives in its own files; nothing else may depend on what they do.
 #include <windows.h>
 
-#include "app/ResDropper.h"
-#include "app/Settings.h"
-#include "app/Status.h"
-#include "app/UiToolLib.h"
 #include "sysops/QvPath.h"
 #include "ui/GuiManager.h"
-#include "ui/GuiSilent.h"
-
-
-// ---- script archive: nothing to extract -------------------------------------------------------
-bool ResDropper::ExtractZipFromResource(const std::wstring& target) {
-  const DWORD attributes = ::GetFileAttributesW(target.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// ---- localised texts: English only, keys shown as marked keys --------------------------------
-namespace BrelResLib {
-Settings& Settings::Instance() {
-  static Settings instance;
-  return instance;
-}
-Settings::Settings() = default;
-Settings::~Settings() = default;
-std::set<std::string> Settings::GetLanguages() { return {"en"}; }
-std::string Settings::GetLanguage() { return language_; }
-void Settings::SetCurrentLanguage(const std::string& code) { language_ = code; }
-void Settings::SetLanguage(const std::string&) { language_ = "en"; }
-std::wstring Settings::GetString(const std::string& key, const std::string&) {
-  return L"\x25BA" + std::wstring(key.begin(), key.end());
-}
-std::wstring Settings::GetSetting(const std::string&) { return {}; }
-void Settings::SetSetting(const std::string&, const std::wstring&) {}
-void Settings::Clear() {}
-unsigned Settings::LoadResources(HMODULE, unsigned, unsigned) { return 0; }
-void Settings::Parse(const std::string&, const std::string&) {}
-}  // namespace BrelResLib
 
 // ---- working directory: plain folder, shallow removal ----------------------------------------
 SecurityAttributes SecurityAttributes::FromSddl(const wchar_t*) { return {}; }
@@ -60,18 +26,6 @@ std::wstring QvPath::CreateUniqueDirectory(const std::wstring& parent, SecurityA
   return ::CreateDirectoryW(path.c_str(), nullptr) ? path : std::wstring();
 }
 bool QvPath::RemoveDirectoryTree(const std::wstring& path, bool) { return ::RemoveDirectoryW(path.c_str()); }
-
-// ---- silent UI manager: selects every product but "logs", answers 1 -------------------------
-bool GuiSilent::Initialize() { return true; }
-void GuiSilent::Shutdown() {}
-int GuiSilent::ShowMessage(int) { return AnswerCancel; }
-int GuiSilent::ShowWelcome() { return AnswerOk; }
-int GuiSilent::ShowSelect(ProductList& products) {
-  for (auto& product : products)
-    if (product->GetProductId() != L"logs") product->SetSelected(true);
-  return AnswerOk;
-}
-bool GuiSilent::ShowProgress() { return true; }
 
 // ---- wizard: not built yet; behaves as if the user closed it at once --------------------------
 GuiManager::GuiManager(HINSTANCE instance, HANDLE stopEvent) : instance_(instance), stopEvent_(stopEvent) {}

@@ -21,14 +21,20 @@ else()
     COMMENT "Packing an empty script archive" VERBATIM)
 endif()
 
-# Localised strings and settings.
-# STAND-IN until the localised texts land: fixed minimal blobs.
+# Localised strings and settings, generated from one readable file per language; the generator
+# also checks that every language is complete and translated, and fails the build otherwise.
+file(GLOB QV_STRING_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/resources/strings/*.txt")
 set(QV_STRINGS_BIN "${QV_GENERATED_DIR}/strings.bin")
 set(QV_SETTINGS_BIN "${QV_GENERATED_DIR}/settings.bin")
+set(QV_LUA_HEADER "${QV_THIRD_PARTY_DIR}/lua5.3/src/lua.h")
+set(QV_ZLIB_HEADER "${QV_THIRD_PARTY_DIR}/zlib/zlib.h")
 add_custom_command(OUTPUT "${QV_STRINGS_BIN}" "${QV_SETTINGS_BIN}"
-  COMMAND ${CMAKE_COMMAND} -E echo_append "en" > "${QV_STRINGS_BIN}"
-  COMMAND ${CMAKE_COMMAND} -E echo_append "en" > "${QV_SETTINGS_BIN}"
-  COMMENT "Generating the localised resources")
+  COMMAND python3 "${CMAKE_SOURCE_DIR}/tools/make-resources"
+    --sources "${CMAKE_SOURCE_DIR}/resources/strings"
+    --lua-header "${QV_LUA_HEADER}" --zlib-header "${QV_ZLIB_HEADER}"
+    --strings-out "${QV_STRINGS_BIN}" --settings-out "${QV_SETTINGS_BIN}"
+  DEPENDS ${QV_STRING_SOURCES} "${CMAKE_SOURCE_DIR}/tools/make-resources" "${QV_LUA_HEADER}" "${QV_ZLIB_HEADER}"
+  COMMENT "Generating the localised resources" VERBATIM)
 
 set(QV_MANIFEST "${CMAKE_SOURCE_DIR}/resources/UninstallationTool.manifest")
 set(QV_ICON "${CMAKE_SOURCE_DIR}/resources/UninstallationTool.ico")

@@ -29,6 +29,7 @@ class ScratchDir {
   const std::wstring& Path() const { return path_; }
   std::string AnsiPath() const { return QvText::ToAnsi(path_); }
   std::wstring Child(std::wstring_view name) const { return path_ + L"\\" + std::wstring(name); }
+  std::wstring operator/(std::wstring_view name) const { return Child(name); }
 
   // Writes `content` unchanged (UTF-8 for Lua text); true when the whole text was written.
   bool Write(std::wstring_view name, std::string_view content) const {
@@ -86,5 +87,52 @@ class ScratchDir {
   std::wstring path_;
   bool created_ = false;
 };
+
+// Deletes a tree (files made read-only included); best effort.
+inline void RemoveTree(const std::wstring& path) { ScratchDir::RemoveTree(path); }
+
+// The folder of the running test program, with a trailing backslash.
+inline std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH + 1] = {};
+  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
+  std::wstring folder(path, length);
+  return folder.substr(0, folder.rfind(L'\\') + 1);
+}
+
+inline bool FileExists(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+inline bool DirectoryExists(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Whole content of a file; empty when it cannot be read.
+inline std::string ReadWholeFile(const std::wstring& path) {
+  std::string bytes;
+  UniqueFileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return bytes;
+  char buffer[65536];
+  DWORD read = 0;
+  while (::ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    bytes.append(buffer, read);
+  return bytes;
+}
+
+// Number of entries (files and folders) directly in a folder.
+inline int CountEntries(const std::wstring& path) {
+  int count = 0;
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(::FindFirstFileW((path + L"\\*").c_str(), &data));
+  if (!find) return -1;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") ++count;
+  } while (::FindNextFileW(find.get(), &data));
+  return count;
+}
 
 }  // namespace QvTest

@@ -1,0 +1,158 @@
+// The silent UI manager: selection rule, answers, and the error texts it prints.
+#include "ui/GuiSilent.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "app/QvOptionParser.h"
+#include "app/Settings.h"
+#include "sysops/UniqueHandle.h"
+#include "sysops/Utf8.h"
+#include "tests/support/ScratchDir.h"
+
+namespace {
+
+class FakeProduct : public ProductConfig {
+ public:
+  FakeProduct(std::wstring id, bool selected) : id_(std::move(id)), selected_(selected) {}
+  std::wstring GetProductId() const override { return id_; }
+  std::wstring GetSubProductIdDetected() const override { return {}; }
+  std::wstring GetProductDisplayName() const override { return {}; }
+  bool IsDetected() const override { return true; }
+  bool IsSelected() const override { return selected_; }
+  void SetSelected(bool selected) override { selected_ = selected; }
+  int GetPriority() const override { return 50; }
+
+ private:
+  std::wstring id_;
+  bool selected_;
+};
+
+ProductList Products() {
+  return {std::make_shared<FakeProduct>(L"omnivo", false), std::make_shared<FakeProduct>(L"logs", true),
+          std::make_shared<FakeProduct>(L"Logs", false), std::make_shared<FakeProduct>(L"quarantine", true),
+          std::make_shared<FakeProduct>(L"logs2", false)};
+}
+
+std::vector<bool> Selection(const ProductList& products) {
+  std::vector<bool> selected;
+  for (const auto& product : products) selected.push_back(product->IsSelected());
+  return selected;
+}
+
+// The process-wide parser holding the tool's options, parsed from `tokens`.
+void ParseOptions(const std::vector<std::wstring>& tokens) {
+  QvOptionParser& parser = QvOptionParser::Instance();
+  parser.Reset();
+  parser.AddOption(OptionNoValue, L"silent", L's');
+  parser.AddOption(OptionNoValue, L"restart", L'r');
+  parser.AddOption(OptionValueRequired, L"products", L'p');
+  ASSERT_TRUE(parser.Parse(tokens)) << parser.GetError();
+}
+
+TEST(GuiSilent, WithoutNamedProductsSelectsEverythingButLogs) {
+  ParseOptions({L"--silent"});
+  GuiSilent ui;
+  ProductList products = Products();
+  EXPECT_EQ(AnswerOk, ui.ShowSelect(products));
+  EXPECT_EQ((std::vector<bool>{true, false, true, true, true}), Selection(products));
+}
+
+TEST(GuiSilent, NamedProductsKeepTheirSelection) {
+  ParseOptions({L"-s", L"-p", L"logs"});
+  GuiSilent ui;
+  ProductList products = Products();
+  const std::vector<bool> before = Selection(products);
+  EXPECT_EQ(AnswerOk, ui.ShowSelect(products));
+  EXPECT_EQ(before, Selection(products));
+}
+
+TEST(GuiSilent, AnswersGoOnAndOnlyAnAllowedRestartIsAccepted) {
+  for (bool restart : {false, true}) {
+    SCOPED_TRACE(restart);
+    ParseOptions(restart ? std::vector<std::wstring>{L"-s", L"-r"} : std::vector<std::wstring>{L"-s"});
+    GuiSilent ui;
+    EXPECT_TRUE(ui.Initialize());
+    EXPECT_EQ(AnswerOk, ui.ShowWelcome());
+    ui.ShowProgress();
+    EXPECT_EQ(AnswerCancel, ui.ShowMessage(MessageFinished));
+    EXPECT_EQ(AnswerCancel, ui.ShowMessage(-1));
+    EXPECT_EQ(AnswerCancel, ui.ShowMessage(4));
+    EXPECT_EQ(restart ? AnswerOk : AnswerCancel, ui.ShowMessage(MessageFinishedReboot));
+    ui.Shutdown();
+  }
+}
+
+// The console check runs in a child copy of this program (its standard output redirected to a
+// file): it loads the shipped texts, chooses the language named in the variable and asks for every
+// message kind, then exits before any test runs.
+constexpr wchar_t kChildVariable[] = L"QV_GUISILENT_CHILD_LANGUAGE";
+
+bool RunChildIfAsked() {
+  wchar_t language[32] = {};
+  if (::GetEnvironmentVariableW(kChildVariable, language, 32) == 0) return false;
+  const std::wstring exe = QvTest::ProgramFolder() + L"UninstallationTool.exe";
+  UniqueModule module(::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  auto& settings = BrelResLib::Settings::Instance();
+  if (!module || settings.LoadResources(module.get(), 102, 101) != 0) ::ExitProcess(3);
+  settings.SetLanguage(QvText::ToUtf8(language));
+  GuiSilent ui;
+  for (int kind = -1; kind <= 4; ++kind) ui.ShowMessage(kind);
+  ::ExitProcess(0);
+}
+const bool childRan = RunChildIfAsked();
+
+// Runs the child with `language`; its exit code and what it printed.
+std::pair<DWORD, std::string> RunChild(const wchar_t* language) {
+  QvTest::ScratchDir scratch(L"qvsilent");
+  const std::wstring outPath = scratch / L"out.txt";
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  UniqueFileHandle out(::CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!out) return {~0u, {}};
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = out.get();
+  startup.hStdError = out.get();
+  PROCESS_INFORMATION process{};
+  wchar_t self[MAX_PATH + 1] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH + 1);
+  std::wstring commandLine = L"\"" + std::wstring(self) + L"\"";
+  ::SetEnvironmentVariableW(kChildVariable, language);
+  // No CREATE_NO_WINDOW: with it Wine hands the child a hidden console instead of these handles.
+  const BOOL started = ::CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process);
+  ::SetEnvironmentVariableW(kChildVariable, nullptr);
+  if (!started) return {~0u, {}};
+  UniqueHandle processHandle(process.hProcess);
+  UniqueHandle threadHandle(process.hThread);
+  ::WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = ~0u;
+  ::GetExitCodeProcess(process.hProcess, &code);
+  out.reset();
+  return {code, QvTest::ReadWholeFile(outPath)};
+}
+
+TEST(GuiSilentConsole, PrintsTheLocalisedErrorTextsOnly) {
+  ASSERT_FALSE(childRan);
+  const std::wstring exe = QvTest::ProgramFolder() + L"UninstallationTool.exe";
+  UniqueModule module(::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ASSERT_TRUE(module.valid()) << "the tool must be built next to the tests";
+  auto& settings = BrelResLib::Settings::Instance();
+  ASSERT_EQ(0u, settings.LoadResources(module.get(), 102, 101));
+
+  for (const char* language : {"en", "ru", "ja"}) {
+    SCOPED_TRACE(language);
+    const auto [code, printed] = RunChild(QvText::FromUtf8(language).c_str());
+    ASSERT_EQ(0u, code);
+    const std::string expected = QvText::ToUtf8(settings.GetString("ErrorGeneric", language)) + "\n" +
+                                 QvText::ToUtf8(settings.GetString("ErrorPrivileges", language)) + "\n";
+    EXPECT_EQ(expected, printed);
+  }
+  const auto [code, printed] = RunChild(L"en");
+  EXPECT_EQ(0u, printed.find("Could not complete the uninstallation successfully.\nThis tool requires "));
+}
+
+}  // namespace
