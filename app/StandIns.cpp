@@ -7,7 +7,6 @@
 #include "app/Status.h"
 #include "app/UiToolLib.h"
 #include "logging/QvBrelLogging.h"
-#include "sysops/QvPath.h"
 #include "ui/GuiManager.h"
 #include "ui/GuiSilent.h"
 
@@ -68,28 +67,6 @@ void Settings::Clear() {}
 unsigned Settings::LoadResources(HMODULE, unsigned, unsigned) { return 0; }
 void Settings::Parse(const std::string&, const std::string&) {}
 }  // namespace BrelResLib
-
-// ---- working directory: plain folder, shallow removal ----------------------------------------
-SecurityAttributes SecurityAttributes::FromSddl(const wchar_t*) { return {}; }
-SecurityAttributes::SecurityAttributes(SecurityAttributes&& other) noexcept : attributes_(other.attributes_) {
-  other.attributes_.lpSecurityDescriptor = nullptr;
-}
-SecurityAttributes& SecurityAttributes::operator=(SecurityAttributes&& other) noexcept {
-  std::swap(attributes_, other.attributes_);
-  return *this;
-}
-SecurityAttributes::~SecurityAttributes() = default;
-void SecurityAttributes::Reset() {}
-std::wstring QvPath::GetTempDirectory() {
-  wchar_t buffer[MAX_PATH + 1];
-  const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
-  return length == 0 || length > MAX_PATH ? std::wstring() : std::wstring(buffer, length);
-}
-std::wstring QvPath::CreateUniqueDirectory(const std::wstring& parent, SecurityAttributes&) {
-  std::wstring path = parent + L"qvstandin" + std::to_wstring(::GetTickCount()) + L".tmp";
-  return ::CreateDirectoryW(path.c_str(), nullptr) ? path : std::wstring();
-}
-bool QvPath::RemoveDirectoryTree(const std::wstring& path, bool) { return ::RemoveDirectoryW(path.c_str()); }
 
 // ---- silent UI manager: selects every product but "logs", answers 1 -------------------------
 bool GuiSilent::Initialize() { return true; }
