@@ -1,5 +1,6 @@
 # Unit suites (one executable per folder under tests/unit), helper programs for the end-to-end
-# scenarios, and the pytest scenarios themselves. Every Windows executable runs under Wine.
+# scenarios and benchmarks (linked with the core library), and the pytest scenarios themselves. Every
+# Windows executable runs under Wine.
 include(GoogleTest)
 set(QV_TEST_ENV "WINEPREFIX=${QV_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
 
@@ -24,7 +25,7 @@ set(QV_HELPER_TARGETS)
 foreach(src IN LISTS QV_HELPER_SOURCES)
   get_filename_component(name "${src}" NAME_WE)
   add_executable(${name} ${src})
-  target_link_libraries(${name} PRIVATE qv_options)
+  target_link_libraries(${name} PRIVATE qvcore)
   target_link_options(${name} PRIVATE -municode)
   list(APPEND QV_HELPER_TARGETS ${name})
 endforeach()
