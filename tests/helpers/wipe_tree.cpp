@@ -14,8 +14,8 @@ int wmain(int argc, wchar_t** argv) {
   ::QueryPerformanceCounter(&start);
   const bool removed = FileOpsInternal::TryWipeRecursive(argv[1]);
   ::QueryPerformanceCounter(&end);
-  const double milliseconds = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-                              static_cast<double>(frequency.QuadPart);
+  const double milliseconds =
+      1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
   std::printf("%.1f\n", milliseconds);
   return removed && ::GetFileAttributesW(argv[1]) == INVALID_FILE_ATTRIBUTES ? 0 : 2;
 }
