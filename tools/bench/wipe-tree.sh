@@ -17,7 +17,7 @@ wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 bench=$WINEPREFIX/drive_c/qvbench
 rm -rf "$bench"
 mkdir -p "$bench"
-trap 'rm -rf "$bench"' EXIT
+trap 'rm -rf "$bench"; bash "$root/tools/wine-prefix" "$WINEPREFIX" stop' EXIT
 
 # 20 folders of 10 files, each with 99 sub-folders of 10 files: 2 000 folders, 20 000 files.
 python3 - "$bench/template" <<'PY'

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "FileTestSupport.h"
@@ -94,25 +95,32 @@ TEST(QvPathTest, TemporaryDirectoryIsAnExistingFolder) {
 TEST(QvPathTest, WorkingDirectoriesOfOneTickDifferInTheirCounter) {
   ScratchFolder scratch;
   SecurityAttributes security = SecurityAttributes::FromSddl(QvPath::WorkDirSddl);
-  // Repeat until both creations fall into one tick (they nearly always do on the first try).
-  for (int trial = 0; trial < 1000; ++trial) {
-    const DWORD before = ::GetTickCount();
-    const std::wstring first = QvPath::CreateUniqueDirectory(scratch.Path(), security);
-    const std::wstring second = QvPath::CreateUniqueDirectory(scratch.Path(), security);
-    const DWORD after = ::GetTickCount();
-    ASSERT_FALSE(first.empty());
-    ASSERT_FALSE(second.empty());
-    EXPECT_TRUE(Attributes(first) & FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_TRUE(Attributes(second) & FILE_ATTRIBUTE_DIRECTORY);
-    if (before == after) {
-      EXPECT_EQ(first, scratch / QvPath::UniqueDirectoryName(before, 0));
-      EXPECT_EQ(second, scratch / QvPath::UniqueDirectoryName(before, 1));
-      return;
-    }
-    ::RemoveDirectoryW(first.c_str());
-    ::RemoveDirectoryW(second.c_str());
+  // Take the first name of every tick in a window a little ahead, as runs started earlier within
+  // those ticks would have, then create within the window. A window reached before its names are all
+  // taken is given up for one further ahead.
+  DWORD before = 0, after = 0;
+  std::wstring created;
+  DWORD windowEnd = 0;
+  for (DWORD lead = 200;; lead *= 2) {
+    ASSERT_LT(lead, 60000u) << "folders are created more slowly than the ticks pass";
+    const DWORD windowStart = std::max(::GetTickCount() + lead, windowEnd);
+    windowEnd = windowStart + 500;
+    for (DWORD tick = windowStart; tick < windowEnd; ++tick)
+      ASSERT_TRUE(MakeFolder(scratch / QvPath::UniqueDirectoryName(tick, 0)));
+    if (::GetTickCount() >= windowStart) continue;
+    while (::GetTickCount() < windowStart) ::Sleep(1);
+    before = ::GetTickCount();
+    created = QvPath::CreateUniqueDirectory(scratch.Path(), security);
+    after = ::GetTickCount();
+    ASSERT_LT(after, windowEnd);
+    break;
   }
-  FAIL() << "no two creations within one tick";
+  ASSERT_FALSE(created.empty());
+  EXPECT_TRUE(Attributes(created) & FILE_ATTRIBUTE_DIRECTORY);
+  bool secondOfItsTick = false;
+  for (DWORD tick = before; tick <= after; ++tick)
+    secondOfItsTick |= created == scratch / QvPath::UniqueDirectoryName(tick, 1);
+  EXPECT_TRUE(secondOfItsTick) << created;
 }
 
 TEST(QvPathTest, UniqueDirectoryNeedsAnExistingParent) {
@@ -120,8 +128,14 @@ TEST(QvPathTest, UniqueDirectoryNeedsAnExistingParent) {
   SecurityAttributes none;
   EXPECT_EQ(QvPath::CreateUniqueDirectory(L"", none), L"");
   EXPECT_EQ(QvPath::CreateUniqueDirectory(scratch / L"missing", none), L"");
+  // A free first name is taken as it is.
+  const DWORD before = ::GetTickCount();
   const std::wstring created = QvPath::CreateUniqueDirectory(scratch.Path() + L"\\", none);
-  EXPECT_TRUE(created.starts_with(scratch.Path() + L"\\qv")) << created;
+  const DWORD after = ::GetTickCount();
+  bool firstOfItsTick = false;
+  for (DWORD tick = before; tick <= after; ++tick)
+    firstOfItsTick |= created == scratch / QvPath::UniqueDirectoryName(tick, 0);
+  EXPECT_TRUE(firstOfItsTick) << created;
 }
 
 TEST(QvPathTest, TreeRemovalRejectsWhatIsNoFolder) {
