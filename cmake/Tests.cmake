@@ -1,5 +1,6 @@
 # Unit suites (one executable per folder under tests/unit), helper programs for the end-to-end
-# scenarios, and the pytest scenarios themselves. Every Windows executable runs under Wine.
+# scenarios and benchmarks (linked with the core library), and the pytest scenarios themselves. Every
+# Windows executable runs under Wine.
 include(GoogleTest)
 set(QV_TEST_ENV "WINEPREFIX=${QV_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
 

@@ -1,0 +1,33 @@
+// Test seam of the removal primitives: the three system calls whose refusals the test machine
+// cannot produce (it enforces no file ACLs and always accepts a restart schedule). Only tests
+// include this header; the program never replaces the calls.
+#pragma once
+
+#include <windows.h>
+
+namespace FileOpsSeam {
+
+using DeleteFileCall = BOOL(WINAPI*)(LPCWSTR path);
+using RemoveDirectoryCall = BOOL(WINAPI*)(LPCWSTR path);
+using MoveFileExCall = BOOL(WINAPI*)(LPCWSTR existing, LPCWSTR target, DWORD flags);
+
+// DeleteFileW of TryWipeFile, RemoveDirectoryW of TryWipeDirectory, MoveFileExW of DelayDelete.
+extern DeleteFileCall deleteFile;
+extern RemoveDirectoryCall removeDirectory;
+extern MoveFileExCall moveFileEx;
+
+// Puts a replacement in one slot for the life of the guard.
+template <typename Call>
+class ScopedCall {
+ public:
+  ScopedCall(Call& slot, Call replacement) : slot_(slot), saved_(slot) { slot_ = replacement; }
+  ScopedCall(const ScopedCall&) = delete;
+  ScopedCall& operator=(const ScopedCall&) = delete;
+  ~ScopedCall() { slot_ = saved_; }
+
+ private:
+  Call& slot_;
+  Call saved_;
+};
+
+}  // namespace FileOpsSeam

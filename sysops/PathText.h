@@ -1,0 +1,28 @@
+// Path text rules shared by the file primitives and the FileSystem module: join, split, the
+// working-directory name and the extended-length form. Pure string work, no windows.h.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace QvPath {
+
+// base + one backslash + name. An empty base gives the name; an empty name gives the base
+// without one trailing backslash. The name is taken as it is (a leading backslash stays).
+std::wstring Join(std::wstring_view base, std::wstring_view name);
+
+// Splits at the last backslash after removing one trailing backslash. False (both outputs
+// emptied) when the path does not split: empty, the only backslash leads, or it ended with two.
+// A path without a backslash splits into an empty folder and the whole path as the name.
+bool Split(std::wstring_view path, std::wstring& folder, std::wstring& name);
+
+// "qv" + tick + attempt + ".tmp", the decimal concatenation the working directory is named by.
+std::wstring UniqueDirectoryName(unsigned long tick, std::size_t attempt);
+
+// Extended-length form of a full, normalised path: "C:\a" -> "\\?\C:\a", "\\srv\share\a" ->
+// "\\?\UNC\srv\share\a". Paths already in a "\\?\" or "\\.\" form, and paths that are neither
+// drive-absolute nor UNC, come back unchanged.
+std::wstring ToExtendedForm(std::wstring_view fullPath);
+
+}  // namespace QvPath

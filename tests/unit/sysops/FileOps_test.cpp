@@ -1,0 +1,278 @@
+// Forceful removal on real files: read-only, locked, unremovable and linked entries, deep trees,
+// and the access-repair and restart fall-backs (refusals the test machine cannot produce come
+// through the system-call seam).
+#include "sysops/FileOps.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FileTestSupport.h"
+#include "app/Status.h"
+#include "sysops/FileAccess.h"
+#include "sysops/FileOpsSeam.h"
+#include "sysops/QvPath.h"
+
+using namespace FileTest;
+
+namespace {
+
+// What the replaced system calls saw.
+struct SeamCalls {
+  int deletes = 0;
+  int removes = 0;
+  std::vector<std::wstring> scheduled;
+  std::vector<DWORD> scheduleFlags;
+} calls;
+
+BOOL WINAPI CountDelete(LPCWSTR path) {
+  ++calls.deletes;
+  return ::DeleteFileW(path);
+}
+BOOL WINAPI RefuseFirstDelete(LPCWSTR path) {
+  if (calls.deletes++ > 0) return ::DeleteFileW(path);
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+BOOL WINAPI RefuseDelete(LPCWSTR) {
+  ++calls.deletes;
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+BOOL WINAPI RefuseFirstRemove(LPCWSTR path) {
+  if (calls.removes++ > 0) return ::RemoveDirectoryW(path);
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+BOOL WINAPI RefuseRemove(LPCWSTR) {
+  ++calls.removes;
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+BOOL WINAPI RecordSchedule(LPCWSTR path, LPCWSTR target, DWORD flags) {
+  calls.scheduled.emplace_back(path);
+  calls.scheduleFlags.push_back(target == nullptr ? flags : 0xFFFFFFFF);
+  return TRUE;
+}
+BOOL WINAPI RefuseSchedule(LPCWSTR, LPCWSTR, DWORD) {
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+
+using DeleteSeam = FileOpsSeam::ScopedCall<FileOpsSeam::DeleteFileCall>;
+using RemoveSeam = FileOpsSeam::ScopedCall<FileOpsSeam::RemoveDirectoryCall>;
+using ScheduleSeam = FileOpsSeam::ScopedCall<FileOpsSeam::MoveFileExCall>;
+
+class FileOpsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    calls = {};
+    Status::Instance().Reset();
+    ASSERT_TRUE(Exists(scratch.Path()));
+  }
+  bool RebootNeeded() { return Status::Instance().IsRebootNeeded(); }
+
+  ScratchFolder scratch;
+};
+
+TEST_F(FileOpsTest, ReadOnlyFileIsDeletedWithoutAccessRepair) {
+  const std::wstring file = scratch / L"readonly.txt";
+  ASSERT_TRUE(MakeFile(file, FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(Attributes(file) & FILE_ATTRIBUTE_READONLY);
+  DeleteSeam seam(FileOpsSeam::deleteFile, CountDelete);
+
+  EXPECT_TRUE(FileOpsInternal::TryWipeFile(file, Attributes(file)));
+  EXPECT_FALSE(Exists(file));
+  EXPECT_EQ(calls.deletes, 1);
+  EXPECT_FALSE(RebootNeeded());
+}
+
+TEST_F(FileOpsTest, AbsentEntriesCountAsRemoved) {
+  const std::wstring missing = scratch / L"missing";
+  EXPECT_TRUE(FileOpsInternal::TryWipeFile(missing, FILE_ATTRIBUTE_NORMAL));
+  EXPECT_TRUE(FileOpsInternal::TryWipeDirectory(missing));
+  EXPECT_TRUE(FileOpsInternal::TryWipeRecursive(missing));
+  EXPECT_TRUE(FileOpsInternal::TryWipeRecursive(missing + L"\\below"));
+  EXPECT_TRUE(FileOps::WipeDirectoryIfEmpty(missing));
+  EXPECT_FALSE(RebootNeeded());
+}
+
+TEST_F(FileOpsTest, LockedFileIsScheduledForRestart) {
+  const std::wstring first = scratch / L"locked1.txt";
+  const std::wstring second = scratch / L"locked2.txt";
+  ASSERT_TRUE(MakeFile(first));
+  ASSERT_TRUE(MakeFile(second));
+  FileHolder holdFirst(first), holdSecond(second);
+  ASSERT_TRUE(holdFirst.IsHolding());
+  ASSERT_TRUE(holdSecond.IsHolding());
+  PendingDeletions pending;
+  pending.CleanUpLater(first);
+  pending.CleanUpLater(second);
+
+  EXPECT_TRUE(FileOpsInternal::TryWipeFile(first, Attributes(first)));
+  EXPECT_TRUE(Exists(first));
+  EXPECT_TRUE(pending.Contains(first));
+  EXPECT_TRUE(RebootNeeded());
+
+  EXPECT_TRUE(FileOpsInternal::TryWipeFile(second, Attributes(second)));
+  EXPECT_TRUE(pending.Contains(second));
+  EXPECT_TRUE(RebootNeeded());
+}
+
+TEST_F(FileOpsTest, TreeWithUnremovableFileLosesEverythingElse) {
+  const std::wstring tree = scratch / L"tree";
+  ASSERT_TRUE(MakeFolder(tree));
+  ASSERT_TRUE(MakeFile(tree + L"\\a.txt", FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(MakeFile(tree + L"\\held.txt"));
+  ASSERT_TRUE(MakeFolder(tree + L"\\sub"));
+  ASSERT_TRUE(MakeFile(tree + L"\\sub\\b.txt"));
+  ASSERT_TRUE(MakeFolder(tree + L"\\sub\\deeper"));
+  ASSERT_TRUE(MakeFile(tree + L"\\sub\\deeper\\c.txt"));
+  ASSERT_TRUE(MakeFolder(tree + L"\\empty"));
+  ASSERT_TRUE(MakeFile(tree + L"\\z.txt"));
+  FileHolder hold(tree + L"\\held.txt");
+  ASSERT_TRUE(hold.IsHolding());
+  ScheduleSeam seam(FileOpsSeam::moveFileEx, RefuseSchedule);
+
+  EXPECT_FALSE(FileOpsInternal::TryWipeRecursive(tree));
+  EXPECT_TRUE(Exists(tree));
+  EXPECT_TRUE(Exists(tree + L"\\held.txt"));
+  for (const wchar_t* gone : {L"\\a.txt", L"\\sub", L"\\empty", L"\\z.txt"})
+    EXPECT_FALSE(Exists(tree + gone)) << gone;
+  EXPECT_FALSE(RebootNeeded());
+}
+
+TEST_F(FileOpsTest, LinkedFoldersAreRemovedAsLinksNeverEntered) {
+  // The targets live outside the trees and must keep every file.
+  const std::wstring target = scratch / L"target";
+  ASSERT_TRUE(MakeFolder(target));
+  ASSERT_TRUE(MakeFile(target + L"\\keep.txt"));
+  ASSERT_TRUE(MakeFolder(target + L"\\inner"));
+  ASSERT_TRUE(MakeFile(target + L"\\inner\\deep.txt"));
+  const std::wstring tree = scratch / L"tree";
+  const std::wstring workTree = scratch / L"worktree";
+  for (const auto& root : {tree, workTree}) {
+    ASSERT_TRUE(MakeFolder(root));
+    ASSERT_TRUE(MakeFile(root + L"\\a.txt"));
+    ASSERT_TRUE(MakeFolderLink(root + L"\\link", target));
+  }
+  PendingDeletions pending;
+  for (const auto& root : {tree, workTree}) {
+    pending.CleanUpLater(root + L"\\link");
+    pending.CleanUpLater(root);
+  }
+
+  EXPECT_TRUE(FileOpsInternal::TryWipeRecursive(tree));
+  EXPECT_TRUE(QvPath::RemoveDirectoryTree(workTree, true));
+
+  EXPECT_TRUE(Exists(target + L"\\keep.txt"));
+  EXPECT_TRUE(Exists(target + L"\\inner\\deep.txt"));
+  for (const auto& root : {tree, workTree}) {
+    EXPECT_FALSE(Exists(root + L"\\a.txt"));
+    // Windows removes the link itself. Wine can only act on a unix link's target, which is not
+    // empty, so the link stays and its removal is left to the restart.
+    if (Exists(root + L"\\link")) {
+      EXPECT_TRUE(pending.Contains(root + L"\\link")) << root;
+    }
+  }
+}
+
+TEST_F(FileOpsTest, TreesDeeperThanMaxPathAreRemoved) {
+  for (const wchar_t* name : {L"deep1", L"deep2"}) {
+    std::wstring path = scratch / name;
+    ASSERT_TRUE(MakeFolder(path));
+    for (int level = 0; level < 24; ++level) {
+      path += L"\\level-abcdefghijk";
+      ASSERT_TRUE(MakeFolder(path));
+      ASSERT_TRUE(MakeFile(path + L"\\f.txt", level % 2 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL));
+    }
+    ASSERT_GT(path.size(), 400u);
+  }
+
+  EXPECT_TRUE(FileOpsInternal::TryWipeRecursive(scratch / L"deep1"));
+  EXPECT_TRUE(QvPath::RemoveDirectoryTree(scratch / L"deep2", false));
+  EXPECT_FALSE(Exists(scratch / L"deep1"));
+  EXPECT_FALSE(Exists(scratch / L"deep2"));
+  EXPECT_FALSE(RebootNeeded());
+}
+
+TEST_F(FileOpsTest, WipeDirectoryIfEmptyLeavesFoldersWithContent) {
+  const std::wstring full = scratch / L"full";
+  const std::wstring empty = scratch / L"empty";
+  ASSERT_TRUE(MakeFolder(full));
+  ASSERT_TRUE(MakeFile(full + L"\\a.txt"));
+  ASSERT_TRUE(MakeFolder(empty));
+
+  EXPECT_FALSE(FileOps::WipeDirectoryIfEmpty(full));
+  EXPECT_TRUE(Exists(full + L"\\a.txt"));
+  EXPECT_TRUE(FileOps::WipeDirectoryIfEmpty(empty));
+  EXPECT_FALSE(Exists(empty));
+  EXPECT_FALSE(RebootNeeded());
+}
+
+TEST_F(FileOpsTest, RecursiveWipeOfAFileLeavesTheFile) {
+  const std::wstring file = scratch / L"plain.txt";
+  ASSERT_TRUE(MakeFile(file));
+  EXPECT_FALSE(FileOpsInternal::TryWipeRecursive(file));
+  EXPECT_TRUE(Exists(file));
+}
+
+TEST_F(FileOpsTest, AccessRepairLetsRefusedDeletionsThrough) {
+  const std::wstring file = scratch / L"protected.txt";
+  const std::wstring folder = scratch / L"protected";
+  ASSERT_TRUE(MakeFile(file));
+  ASSERT_TRUE(MakeFolder(folder));
+  DeleteSeam deleteSeam(FileOpsSeam::deleteFile, RefuseFirstDelete);
+  RemoveSeam removeSeam(FileOpsSeam::removeDirectory, RefuseFirstRemove);
+  ScheduleSeam scheduleSeam(FileOpsSeam::moveFileEx, RecordSchedule);
+
+  EXPECT_TRUE(FileOpsInternal::TryWipeFile(file, Attributes(file)));
+  EXPECT_TRUE(FileOpsInternal::TryWipeDirectory(folder));
+
+  EXPECT_FALSE(Exists(file));
+  EXPECT_FALSE(Exists(folder));
+  EXPECT_EQ(calls.deletes, 2);
+  EXPECT_EQ(calls.removes, 2);
+  EXPECT_TRUE(calls.scheduled.empty());
+  EXPECT_FALSE(RebootNeeded());
+}
+
+TEST_F(FileOpsTest, DeletionsRefusedDespiteRepairFallBackToRestart) {
+  const std::wstring file = scratch / L"stubborn.txt";
+  const std::wstring folder = scratch / L"stubborn";
+  ASSERT_TRUE(MakeFile(file));
+  ASSERT_TRUE(MakeFolder(folder));
+  DeleteSeam deleteSeam(FileOpsSeam::deleteFile, RefuseDelete);
+  RemoveSeam removeSeam(FileOpsSeam::removeDirectory, RefuseRemove);
+  {
+    ScheduleSeam scheduleSeam(FileOpsSeam::moveFileEx, RecordSchedule);
+    EXPECT_TRUE(FileOpsInternal::TryWipeFile(file, Attributes(file)));
+    EXPECT_EQ(calls.deletes, 2);
+    EXPECT_EQ(calls.scheduled, std::vector<std::wstring>{file});
+    EXPECT_EQ(calls.scheduleFlags, std::vector<DWORD>{MOVEFILE_DELAY_UNTIL_REBOOT});
+    EXPECT_TRUE(RebootNeeded());
+  }
+  Status::Instance().Reset();
+  ScheduleSeam scheduleSeam(FileOpsSeam::moveFileEx, RefuseSchedule);
+  EXPECT_FALSE(FileOpsInternal::TryWipeDirectory(folder));
+  EXPECT_EQ(calls.removes, 2);
+  EXPECT_TRUE(Exists(folder));
+  EXPECT_FALSE(RebootNeeded());
+}
+
+TEST_F(FileOpsTest, AccessRepairForAdministrators) {
+  UniqueAllocatedSid admins = FileAccess::CreateAdministratorsSid();
+  ASSERT_TRUE(admins);
+  UniqueLocalMem text;
+  ASSERT_TRUE(::ConvertSidToStringSidW(admins.get(), reinterpret_cast<LPWSTR*>(text.put())));
+  EXPECT_STREQ(static_cast<const wchar_t*>(text.get()), L"S-1-5-32-544");
+
+  const std::wstring file = scratch / L"present.txt";
+  ASSERT_TRUE(MakeFile(file));
+  EXPECT_TRUE(FileAccess::AddFullAccessForAdmins(file));
+  EXPECT_TRUE(FileAccess::AddFullAccessForAdmins(scratch.Path()));
+  EXPECT_FALSE(FileAccess::AddFullAccessForAdmins(scratch / L"missing.txt"));
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+// Path text rules: join, split, working-directory names and the extended-length form.
+#include "sysops/PathText.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
+namespace {
+
+std::pair<std::wstring, std::wstring> SplitOf(const std::wstring& path, bool splits) {
+  std::wstring folder = L"stale", name = L"stale";
+  EXPECT_EQ(QvPath::Split(path, folder, name), splits) << path;
+  return {folder, name};
+}
+
+TEST(PathTextTest, Join) {
+  EXPECT_EQ(QvPath::Join(L"", L"b"), L"b");
+  EXPECT_EQ(QvPath::Join(L"", L""), L"");
+  EXPECT_EQ(QvPath::Join(L"C:\\a\\", L"b"), L"C:\\a\\b");
+  EXPECT_EQ(QvPath::Join(L"C:\\a", L"b"), L"C:\\a\\b");
+  EXPECT_EQ(QvPath::Join(L"C:\\a\\", L""), L"C:\\a");
+  EXPECT_EQ(QvPath::Join(L"C:\\a\\\\", L""), L"C:\\a\\");
+  EXPECT_EQ(QvPath::Join(L"C:\\a", L"\\b"), L"C:\\a\\\\b");
+  EXPECT_EQ(QvPath::Join(L"C:\\a", L"*"), L"C:\\a\\*");
+}
+
+TEST(PathTextTest, Split) {
+  using Parts = std::pair<std::wstring, std::wstring>;
+  EXPECT_EQ(SplitOf(L"C:\\a\\b.txt", true), Parts(L"C:\\a", L"b.txt"));
+  EXPECT_EQ(SplitOf(L"C:\\a\\", true), Parts(L"C:", L"a"));
+  EXPECT_EQ(SplitOf(L"b.txt", true), Parts(L"", L"b.txt"));
+  EXPECT_EQ(SplitOf(L"b.txt\\", true), Parts(L"", L"b.txt"));
+  EXPECT_EQ(SplitOf(L"\\b.txt", false), Parts(L"", L""));
+  EXPECT_EQ(SplitOf(L"", false), Parts(L"", L""));
+  EXPECT_EQ(SplitOf(L"\\", false), Parts(L"", L""));
+  EXPECT_EQ(SplitOf(L"C:\\a\\\\", false), Parts(L"", L""));
+  EXPECT_EQ(SplitOf(L"\\\\srv\\share", true), Parts(L"\\\\srv", L"share"));
+}
+
+TEST(PathTextTest, UniqueDirectoryNameConcatenatesTickAndAttempt) {
+  EXPECT_EQ(QvPath::UniqueDirectoryName(0, 0), L"qv00.tmp");
+  EXPECT_EQ(QvPath::UniqueDirectoryName(4294967295ul, 9999), L"qv42949672959999.tmp");
+  EXPECT_NE(QvPath::UniqueDirectoryName(12345, 0), QvPath::UniqueDirectoryName(12345, 1));
+}
+
+TEST(PathTextTest, ExtendedForm) {
+  EXPECT_EQ(QvPath::ToExtendedForm(L"C:\\a\\b"), L"\\\\?\\C:\\a\\b");
+  EXPECT_EQ(QvPath::ToExtendedForm(L"z:\\"), L"\\\\?\\z:\\");
+  EXPECT_EQ(QvPath::ToExtendedForm(L"\\\\srv\\share\\a"), L"\\\\?\\UNC\\srv\\share\\a");
+  EXPECT_EQ(QvPath::ToExtendedForm(L"\\\\?\\C:\\a"), L"\\\\?\\C:\\a");
+  EXPECT_EQ(QvPath::ToExtendedForm(L"\\\\.\\pipe\\x"), L"\\\\.\\pipe\\x");
+  EXPECT_EQ(QvPath::ToExtendedForm(L"relative\\a"), L"relative\\a");
+  EXPECT_EQ(QvPath::ToExtendedForm(L"C:relative"), L"C:relative");
+}
+
+}  // namespace
