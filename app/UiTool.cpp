@@ -10,6 +10,7 @@
 #include "app/TestProductConfig.h"
 #include "app/UiToolLib.h"
 #include "logging/QvBrelLogging.h"
+#include "sysops/FileAccess.h"
 #include "sysops/QvPath.h"
 #include "sysops/QvPrivilege.h"
 #include "sysops/UniqueHandle.h"

@@ -1,6 +1,8 @@
 // Test machinery for the file primitives: scratch folders, links, holders, restart schedules.
 #include "FileTestSupport.h"
 
+#include "sysops/Utf8.h"
+
 #include <atomic>
 #include <utility>
 
@@ -226,6 +228,26 @@ bool PendingDeletions::Contains(const std::wstring& path) const {
   for (const auto& entry : ReadPending())
     if (IsScheduledDeletionOf(entry, path)) return true;
   return false;
+}
+
+std::vector<LogRecord> LogCapture::Records() const {
+  // " D: FileOpsInternal::DelayDelete: Delay delete: '...'": mark, tag (may be empty), message.
+  static const std::pair<std::string_view, int> marks[] = {{"*F", 1}, {"*E", 2}, {".W", 3},
+                                                           {" I", 4}, {" D", 5}, {" V", 6}};
+  std::vector<LogRecord> records;
+  for (const std::string& line : capture_.Lines()) {
+    if (line.size() < 4 || line.compare(2, 2, ": ") != 0) continue;
+    int level = 0;
+    for (const auto& [mark, value] : marks)
+      if (line.compare(0, 2, mark) == 0) level = value;
+    const std::string rest = line.substr(4);
+    const size_t separator = rest.find(": ");
+    const bool tagged = separator != std::string::npos && rest.find(' ') > separator;
+    if (!tagged && rest.starts_with("***  LOG")) continue;  // the capture's own start banner
+    records.push_back(LogRecord{level, tagged ? rest.substr(0, separator) : std::string(),
+                                QvText::FromUtf8(tagged ? rest.substr(separator + 2) : rest)});
+  }
+  return records;
 }
 
 int LogCapture::Count(int level, const std::string& tag, const std::wstring& text) const {

@@ -2,6 +2,8 @@
 // of the file primitives. Everything works on real files of the test machine.
 #pragma once
 
+#include "tests/support/LogCapture.h"
+
 #include <windows.h>
 
 #include <string>
@@ -73,8 +75,7 @@ class PendingDeletions {
   std::vector<std::wstring> cleanUp_;
 };
 
-// Log records written while a capture lives. The logging facade has no capture hook yet (it drops
-// every record), so the log-line tests skip until it has one.
+// Log records written while a capture lives, read back from the capture's own log file.
 struct LogRecord {
   int level;
   std::string tag;
@@ -82,11 +83,17 @@ struct LogRecord {
 };
 class LogCapture {
  public:
-  std::vector<LogRecord> Records() const { return {}; }
+  LogCapture() { started_ = capture_.Start(); }
+  bool Started() const { return started_; }
+  std::vector<LogRecord> Records() const;
   int Count(int level, const std::string& tag, const std::wstring& text) const;
   int CountStartingWith(int level, const std::string& tag, const std::wstring& prefix) const;
   // Records at this level or a more severe one (a lower number).
   int CountAtOrAbove(int level) const;
+
+ private:
+  QvTest::LogCapture capture_;
+  bool started_ = false;
 };
 
 }  // namespace FileTest
