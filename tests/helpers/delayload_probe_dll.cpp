@@ -29,7 +29,7 @@ extern "C" __declspec(dllexport) void WINAPI BrelDelayLoadDependencies(const Con
 // "calls|size|flags|component|directory"
 extern "C" __declspec(dllexport) const wchar_t* WINAPI ProbeReport() {
   static std::wstring report;
-  report = std::to_wstring(g_calls) + L"|" + std::to_wstring(g_size) + L"|" + std::to_wstring(g_flags) + L"|" +
-           g_component + L"|" + g_directory;
+  report = std::to_wstring(g_calls) + L"|" + std::to_wstring(g_size) + L"|" + std::to_wstring(g_flags) +
+           L"|" + g_component + L"|" + g_directory;
   return report.c_str();
 }

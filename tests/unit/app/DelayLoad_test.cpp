@@ -26,7 +26,9 @@ std::wstring SystemDirectory() {
   return std::wstring(buffer, ::GetSystemDirectoryW(buffer, MAX_PATH));
 }
 
-bool EqualPaths(const std::wstring& a, const std::wstring& b) { return ::lstrcmpiW(a.c_str(), b.c_str()) == 0; }
+bool EqualPaths(const std::wstring& a, const std::wstring& b) {
+  return ::lstrcmpiW(a.c_str(), b.c_str()) == 0;
+}
 
 class DelayLoadTest : public testing::Test {
  protected:
@@ -56,7 +58,8 @@ class DelayLoadTest : public testing::Test {
   }
   std::wstring Report(HMODULE module) {
     using ReportFn = const wchar_t*(WINAPI*)();
-    auto report = reinterpret_cast<ReportFn>(reinterpret_cast<void*>(::GetProcAddress(module, "ProbeReport")));
+    auto report =
+        reinterpret_cast<ReportFn>(reinterpret_cast<void*>(::GetProcAddress(module, "ProbeReport")));
     return report ? report() : L"";
   }
 
@@ -89,12 +92,13 @@ TEST_F(DelayLoadTest, OwnDirectoryOnlyWithFlagBit0) {
 TEST_F(DelayLoadTest, ComponentRegistryValueGivesTheFullPath) {
   const std::wstring path = CopyProbe(scratch_, L"qvprobe_reg.dll");
   UniqueHKey key;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvel\\NS\\QvDelayLoadTest\\BREL\\DelayLoad", 0,
-                              nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr),
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorvel\\NS\\QvDelayLoadTest\\BREL\\DelayLoad",
+                              0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr),
             ERROR_SUCCESS);
-  ASSERT_EQ(::RegSetValueExW(key.get(), L"qvprobe_reg.dll", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                             static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      ::RegSetValueExW(key.get(), L"qvprobe_reg.dll", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))),
+      ERROR_SUCCESS);
   BrelDelayLoad::SetFlags(0);
   BrelDelayLoad::SetComponent(L"QvDelayLoadTest");
   UniqueModule module(BrelDelayLoad::BrelDelayLoadDependencies("qvprobe_reg.dll"));

@@ -112,19 +112,20 @@ TEST_P(OptionParserErrors, FailWithExactText) {
   EXPECT_EQ(parser_.GetError(), GetParam().error);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, OptionParserErrors,
-    testing::Values(BadLine{L"--language", L"Option 'language' requires a value"},
-                    BadLine{L"--language -s", L"Option 'language' requires a value"},
-                    BadLine{L"/language=", L"Option 'language' requires a value"},
-                    BadLine{L"/language", L"Option 'language' requires a value"},
-                    BadLine{L"--language=fi", L"Unknown option: --language=fi"},
-                    BadLine{L"/silent=yes", L"Option 'silent' has no value"},
-                    BadLine{L"-s -s", L"Option 'silent' specified twice"},
-                    BadLine{L"-s --SILENT", L"Option 'silent' specified twice"},
-                    BadLine{L"-S", L"Unknown option: -S"}, BadLine{L"--", L"Unknown option: --"},
-                    BadLine{L"-sr", L"Unknown option: -sr"}, BadLine{L"/=x", L"Unknown option: /=x"},
-                    BadLine{L"-", L""}, BadLine{L"/", L""}, BadLine{L"\"-s", L"Mismatching quotes"}));
+INSTANTIATE_TEST_SUITE_P(Texts, OptionParserErrors,
+                         testing::Values(BadLine{L"--language", L"Option 'language' requires a value"},
+                                         BadLine{L"--language -s", L"Option 'language' requires a value"},
+                                         BadLine{L"/language=", L"Option 'language' requires a value"},
+                                         BadLine{L"/language", L"Option 'language' requires a value"},
+                                         BadLine{L"--language=fi", L"Unknown option: --language=fi"},
+                                         BadLine{L"/silent=yes", L"Option 'silent' has no value"},
+                                         BadLine{L"-s -s", L"Option 'silent' specified twice"},
+                                         BadLine{L"-s --SILENT", L"Option 'silent' specified twice"},
+                                         BadLine{L"-S", L"Unknown option: -S"},
+                                         BadLine{L"--", L"Unknown option: --"},
+                                         BadLine{L"-sr", L"Unknown option: -sr"},
+                                         BadLine{L"/=x", L"Unknown option: /=x"}, BadLine{L"-", L""},
+                                         BadLine{L"/", L""}, BadLine{L"\"-s", L"Mismatching quotes"}));
 
 TEST_F(OptionParserTest, OptionsBeforeAnErrorStaySeen) {
   EXPECT_FALSE(Line(L"-s -x -h"));

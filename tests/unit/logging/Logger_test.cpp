@@ -139,7 +139,8 @@ TEST_F(LoggerTest, FormatsWithRuntimePrintfRulesAndWritesUtf8) {
   logger->Log(QvBrelLogging::LevelInfo, L"%s|%hs|%ls|%S", L"wide", "narrow", L"wide2", "narrow2");
   logger->Log(QvBrelLogging::LevelInfo, "%s|%ls|%hs|%S", "narrow", L"wide", "narrow2", L"wide2");
   logger->Log(QvBrelLogging::LevelInfo, L"'%s' %d%%", L"Gr\u00fc\u00dfe \u20ac", 5);
-  logger->Log(QvBrelLogging::LevelInfo, L"lone %s", L"\xd800");  // an unpaired surrogate is replaced, not lost
+  logger->Log(QvBrelLogging::LevelInfo, L"lone %s",
+              L"\xd800");  // an unpaired surrogate is replaced, not lost
   logger->Log(QvBrelLogging::LevelInfo, "%s", "\xc3\xa9t\xc3\xa9");
   logger->Uninit();
   const std::vector<ParsedLine> records = AppRecords();

@@ -8,6 +8,8 @@ TEST(Utf8, RoundTripsAndReplacesInvalidSequences) {
   EXPECT_EQ(QvText::FromUtf8(QvText::ToUtf8(text)), text);
   EXPECT_EQ(QvText::ToUtf8(L""), "");
   // A stray byte does not empty the rest of a path.
-  EXPECT_EQ(QvText::FromUtf8("C:\\a\xff" "b"), L"C:\\a\ufffdb");
+  EXPECT_EQ(QvText::FromUtf8("C:\\a\xff"
+                             "b"),
+            L"C:\\a\ufffdb");
   EXPECT_EQ(QvText::ToUtf8(std::wstring(L"x\xd800y")), "x\xef\xbf\xbdy");
 }
