@@ -83,16 +83,25 @@ def tool():
     return TOOL
 
 
+def _log_bytes(with_previous_generation):
+    data = LOG_FILE.read_bytes() if LOG_FILE.exists() else b""
+    previous = LOG_DIR / "UninstallationTool.1.log"
+    if with_previous_generation and previous.exists():
+        data = previous.read_bytes() + data
+    return data
+
+
 @pytest.fixture
 def log_since():
-    """Returns a function giving the log text written after the fixture was set up."""
-    offset = LOG_FILE.stat().st_size if LOG_FILE.exists() else 0
+    """Returns a function giving the log text written after the fixture was set up, also when the
+    file was rotated meanwhile (the older lines then sit in UninstallationTool.1.log)."""
+    tail = _log_bytes(False)[-512:]
 
     def read():
-        if not LOG_FILE.exists():
-            return ""
-        data = LOG_FILE.read_bytes()
-        start_at = offset if len(data) >= offset else 0
-        return data[start_at:].decode("utf-8", "replace")
+        if not tail:
+            return _log_bytes(False).decode("utf-8", "replace")
+        data = _log_bytes(True)
+        at = data.rfind(tail)
+        return data[at + len(tail) if at >= 0 else 0:].decode("utf-8", "replace")
 
     return read
