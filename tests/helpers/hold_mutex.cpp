@@ -4,16 +4,17 @@
 
 #include <cstdio>
 
+#include "sysops/UniqueHandle.h"
+
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return 2;
-  HANDLE mutex = ::CreateMutexW(nullptr, TRUE, argv[1]);
-  if (mutex == nullptr) return 3;
+  UniqueHandle mutex(::CreateMutexW(nullptr, TRUE, argv[1]));
+  if (!mutex) return 3;
   std::printf("ready\n");
   std::fflush(stdout);
   char line[16];
   std::fgets(line, sizeof(line), stdin);
-  const DWORD wait = ::WaitForSingleObject(mutex, 0);  // owned by us: recursion succeeds
-  const bool ok = wait == WAIT_OBJECT_0 && ::ReleaseMutex(mutex) && ::ReleaseMutex(mutex);
-  ::CloseHandle(mutex);
+  const DWORD wait = ::WaitForSingleObject(mutex.get(), 0);  // owned by us: recursion succeeds
+  const bool ok = wait == WAIT_OBJECT_0 && ::ReleaseMutex(mutex.get()) && ::ReleaseMutex(mutex.get());
   return ok ? 0 : 1;
 }

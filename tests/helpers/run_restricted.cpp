@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "sysops/UniqueHandle.h"
+
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return 250;
   std::wstring commandLine;
@@ -14,30 +16,28 @@ int wmain(int argc, wchar_t** argv) {
     commandLine += argv[i];
     commandLine += L'"';
   }
-  HANDLE processToken = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, &processToken)) return 251;
+  UniqueHandle processToken;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, processToken.put())) return 251;
   SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-  PSID administrators = nullptr;
+  UniqueAllocatedSid administrators;
   if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
-                                  0, 0, 0, 0, &administrators))
+                                  0, 0, 0, 0, administrators.put()))
     return 252;
-  SID_AND_ATTRIBUTES disable{administrators, 0};
-  HANDLE restricted = nullptr;
-  if (!::CreateRestrictedToken(processToken, 0, 1, &disable, 0, nullptr, 0, nullptr, &restricted)) return 253;
+  SID_AND_ATTRIBUTES disable{administrators.get(), 0};
+  UniqueHandle restricted;
+  if (!::CreateRestrictedToken(processToken.get(), 0, 1, &disable, 0, nullptr, 0, nullptr, restricted.put()))
+    return 253;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessAsUserW(restricted, nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                              nullptr, &startup, &process))
+  if (!::CreateProcessAsUserW(restricted.get(), nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
+                              nullptr, nullptr, &startup, &process))
     return 254;
-  ::WaitForSingleObject(process.hProcess, INFINITE);
+  UniqueHandle thread(process.hThread);
+  UniqueHandle child(process.hProcess);
+  ::WaitForSingleObject(child.get(), INFINITE);
   DWORD code = 255;
-  ::GetExitCodeProcess(process.hProcess, &code);
+  ::GetExitCodeProcess(child.get(), &code);
   std::printf("exit code: %lu\n", code);
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  ::CloseHandle(restricted);
-  ::FreeSid(administrators);
-  ::CloseHandle(processToken);
   return static_cast<int>(code);
 }

@@ -50,8 +50,8 @@ bool StartUnix(std::wstring commandLine) {
   if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &info))
     return false;
-  if (info.hThread) ::CloseHandle(info.hThread);
-  if (info.hProcess) ::CloseHandle(info.hProcess);
+  UniqueHandle thread(info.hThread);
+  UniqueHandle process(info.hProcess);
   return true;
 }
 
