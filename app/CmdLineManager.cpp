@@ -72,14 +72,12 @@ std::wstring FormatHelp(const std::wstring& productIds, const std::string& langu
 
 void PrintHelp(const ProductList& products) {
   std::wstring ids;
-  for (const auto& product : products) {
-    if (!ids.empty()) ids += L'|';
-    ids += product->GetProductId();
-  }
+  for (size_t i = 0; i < products.size(); ++i) ids += (i == 0 ? L"" : L"|") + products[i]->GetProductId();
   std::string languages;
+  bool first = true;
   for (const std::string& code : BrelResLib::Settings::Instance().GetLanguages()) {
-    if (!languages.empty()) languages += '|';
-    languages += code;
+    languages += (first ? "" : "|") + code;
+    first = false;
   }
   // The printer adds its own line feed after the eight lines.
   ConsolePrinter::Instance().Print(L"%s", FormatHelp(ids, languages).c_str());

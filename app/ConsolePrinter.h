@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "sysops/UniqueHandle.h"
+
 class ConsolePrinter {
  public:
   static ConsolePrinter& Instance();
@@ -24,7 +26,8 @@ class ConsolePrinter {
   enum class Target { None, Console, Stream };
   std::mutex mutex_;
   Target target_ = Target::None;
-  HANDLE output_ = nullptr;  // not owned: the process's standard output
+  HANDLE output_ = nullptr;         // where texts go: standard output or consoleOutput_
+  UniqueFileHandle consoleOutput_;  // the attached console's output, when opened here
   bool attached_ = false;
 };
 

@@ -84,7 +84,14 @@ HMODULE TryLoad(const std::wstring& path) {
 
 using DependencyHook = void(WINAPI*)(const BrelDelayLoad::Configuration*);
 
-HMODULE Resolve(ResolverState& state, const std::wstring& name) {
+// A copy of the configuration, so libraries load (and their hooks run) without the resolver's lock.
+struct Settings {
+  uint32_t flags;
+  std::wstring component;
+  std::wstring directory;
+};
+
+HMODULE Resolve(const Settings& state, const std::wstring& name) {
   const BrelDelayLoad::Configuration configuration{
       sizeof(BrelDelayLoad::Configuration), state.flags,
       state.component.empty() ? nullptr : state.component.c_str(),
@@ -153,9 +160,13 @@ HMODULE BrelDelayLoadDependencies(const char* libraryName) {
   std::wstring name(static_cast<size_t>(length), L'\0');
   ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, libraryName, -1, name.data(), length);
   name.resize(static_cast<size_t>(length - 1));
-  ResolverState& state = State();
-  std::lock_guard lock(state.mutex);
-  return Resolve(state, name);
+  Settings settings;
+  {
+    ResolverState& state = State();
+    std::lock_guard lock(state.mutex);
+    settings = Settings{state.flags, state.component, state.directory};
+  }
+  return Resolve(settings, name);
 }
 
 FARPROC GetFunction(const char* libraryName, const char* function) {

@@ -67,7 +67,10 @@ UINT MsiConfigureProductW(LPCWSTR product, int installLevel, INSTALLSTATE instal
 BOOL GetProfilesDirectoryW(LPWSTR profileDir, LPDWORD size) {
   using Function = BOOL(WINAPI*)(LPWSTR, LPDWORD);
   static const auto binding = Bind<Function>("userenv.dll", "GetProfilesDirectoryW");
-  if (!binding) return FALSE;
+  if (!binding) {
+    ::SetLastError(binding.error);
+    return FALSE;
+  }
   return binding.function(profileDir, size);
 }
 
@@ -75,7 +78,10 @@ BOOL WTSQuerySessionInformationW(HANDLE server, DWORD sessionId, WTS_INFO_CLASS 
                                  DWORD* bytesReturned) {
   static const auto binding =
       Bind<decltype(&::WTSQuerySessionInformationW)>("wtsapi32.dll", "WTSQuerySessionInformationW");
-  if (!binding) return FALSE;
+  if (!binding) {
+    ::SetLastError(binding.error);
+    return FALSE;
+  }
   return binding.function(server, sessionId, infoClass, buffer, bytesReturned);
 }
 

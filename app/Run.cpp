@@ -36,14 +36,13 @@ void Preload(const wchar_t* name) {
 }
 
 // Only the system directory is searched for libraries loaded later without a full path.
-void RestrictDllSearch() {
+bool RestrictDllSearch() {
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
   HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
   auto setDefault = kernel == nullptr ? nullptr
                                       : reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
                                             ::GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (setDefault == nullptr || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32))
-    QV_BREL_LOG(QV_WARNING, L"Failed to set default safe DLL search paths");
+  return setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 }  // namespace
@@ -58,7 +57,7 @@ unsigned Run(HINSTANCE instance) {
   }
 
   BrelDelayLoad::ClearFlags(BrelDelayLoad::SearchOwnDirectory);
-  RestrictDllSearch();
+  if (!RestrictDllSearch()) QV_BREL_LOG(QV_WARNING, L"Failed to set default safe DLL search paths");
   Preload(L"UxTheme.dll");
   Preload(L"WindowsCodecs.dll");
 

@@ -83,7 +83,9 @@ bool UiTool::CheckPrivileges(int& exitCode) {
 bool UiTool::CreateWorkDir(int& exitCode) {
   SecurityAttributes security = SecurityAttributes::FromSddl(QvPath::WorkDirSddl);
   const std::wstring temp = QvPath::GetTempDirectory();
-  workDir_ = temp.empty() ? std::wstring() : QvPath::CreateUniqueDirectory(temp, security);
+  // Without its descriptor the folder would inherit the temporary folder's access: do not create it.
+  workDir_ =
+      temp.empty() || security.IsEmpty() ? std::wstring() : QvPath::CreateUniqueDirectory(temp, security);
   QV_BREL_LOG(QV_DEBUG, L"Working directory: %s", workDir_.c_str());
   if (workDir_.empty()) {
     exitCode = ExitFailure;

@@ -15,8 +15,12 @@ LuaUninstallScript::~LuaUninstallScript() = default;
 bool LuaUninstallScript::IsFunction(const char* name) {
   lua_State* state = State();
   if (state == nullptr) return false;
-  const bool function = lua_getglobal(state, name) == LUA_TFUNCTION;
-  lua_pop(state, 1);
+  // A raw lookup: a script that gives the globals a raising __index (a "strict" module) must not
+  // raise here, outside protected mode, where Lua's panic would end the process.
+  lua_rawgeti(state, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
+  lua_pushstring(state, name);
+  const bool function = lua_rawget(state, -2) == LUA_TFUNCTION;
+  lua_pop(state, 2);
   return function;
 }
 

@@ -90,6 +90,17 @@ bool TryWipeDirectory(const std::wstring& path) {
 }
 
 bool TryWipeRecursive(const std::wstring& path) {
+  // Held (without delete sharing) for the whole walk, so the folder cannot be renamed or swapped
+  // for a junction between the check below and the enumeration by name.
+  const std::wstring systemPath = QvPath::ToSystemPath(path);
+  UniqueFileHandle pin(::CreateFileW(systemPath.c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  const DWORD pinnedAttributes = ::GetFileAttributesW(systemPath.c_str());
+  if (pinnedAttributes != INVALID_FILE_ATTRIBUTES && (pinnedAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    pin.reset();
+    return TryWipeDirectory(path);  // a junction or link: removed, never entered
+  }
   const std::wstring pattern = QvPath::ToSystemPath(QvPath::Join(path, L"*"));
   WIN32_FIND_DATAW data;
   UniqueFindHandle find(FindFirst(pattern, data));
@@ -118,6 +129,7 @@ bool TryWipeRecursive(const std::wstring& path) {
   } while (::FindNextFileW(find.get(), &data));
   const DWORD endError = ::GetLastError();
   find.reset();
+  pin.reset();
   // A walk that broke off early has left entries unvisited, so the folder cannot be gone.
   if (endError != ERROR_NO_MORE_FILES) {
     QV_BREL_LOG(QV_WARNING, L"Failed to enumerate: '%ls': %lu", path.c_str(), endError);

@@ -51,7 +51,7 @@ QvPrivilege::~QvPrivilege() {
     if (token) ::AdjustTokenPrivileges(token.get(), FALSE, &state_->previous, 0, nullptr, nullptr);
     // Only when someone ended the thread's impersonation meanwhile; never leave a new one behind.
     token.reset();
-    if (startedNow) ::RevertToSelf();
+    if (startedNow && !::RevertToSelf()) ::RaiseException(0x80000003, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     state_->previous = {};
     state_->enabled = false;
   }

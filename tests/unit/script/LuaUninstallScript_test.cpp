@@ -101,6 +101,23 @@ TEST_F(Contract, MissingOrUnusableStringsAreEmpty) {
   EXPECT_EQ(absent.GetSubProductIdDetected(), L"");
 }
 
+TEST_F(Contract, StrictGlobalsDoNotBreakTheProbes) {
+  // A script that makes reading an undefined global an error: probing the optional functions
+  // must neither raise nor end the process.
+  ContractProbe script(
+      "C:\\qv\\strict.lua",
+      std::string(kContract) + "setmetatable(_G, {__index = function(_, k) error('undefined ' .. k) end})\n");
+  ASSERT_TRUE(script.Initialize());
+  EXPECT_EQ(script.GetPriority(), 50);
+  EXPECT_TRUE(script.IsValidScript());
+  EXPECT_EQ(script.GetProductId(), L"omnivo");
+  EXPECT_EQ(script.GetProductDisplayName(), L"");
+  EXPECT_EQ(script.GetSubProductIdDetected(), L"");
+  EXPECT_TRUE(script.DetectProduct());
+  EXPECT_EQ(script.StackSize(), 0);
+  EXPECT_FALSE(Status::Instance().IsFailed());
+}
+
 TEST_F(Contract, OnlyTheBooleanTrueCounts) {
   for (const char* result : {"1", "'yes'", "'true'", "nil", "false", "0", "{}"}) {
     ContractProbe script("C:\\qv\\bool.lua", std::string("function DetectProduct() return ") + result +

@@ -178,6 +178,20 @@ TEST_F(FileOpsTest, LinkedFoldersAreRemovedAsLinksNeverEntered) {
   }
 }
 
+TEST_F(FileOpsTest, ALinkGivenAsTheTreeIsNotEntered) {
+  const std::wstring target = scratch / L"target";
+  ASSERT_TRUE(MakeFolder(target));
+  ASSERT_TRUE(MakeFile(target + L"\\keep.txt"));
+  const std::wstring link = scratch / L"link";
+  ASSERT_TRUE(MakeFolderLink(link, target));
+  PendingDeletions pending;
+  pending.CleanUpLater(link);
+
+  FileOpsInternal::TryWipeRecursive(link);
+
+  EXPECT_TRUE(Exists(target + L"\\keep.txt"));
+}
+
 TEST_F(FileOpsTest, TreesDeeperThanMaxPathAreRemoved) {
   for (const wchar_t* name : {L"deep1", L"deep2"}) {
     std::wstring path = scratch / name;
