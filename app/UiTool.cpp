@@ -17,13 +17,9 @@
 #include "sysops/Utf8.h"
 
 bool IsAdministratorsMember() {
-  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-  UniqueAllocatedSid administrators;
-  if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
-                                  0, 0, 0, 0, administrators.put()))
-    return false;
+  const UniqueAllocatedSid administrators = FileAccess::CreateAdministratorsSid();
   BOOL member = FALSE;
-  return ::CheckTokenMembership(nullptr, administrators.get(), &member) && member;
+  return administrators && ::CheckTokenMembership(nullptr, administrators.get(), &member) && member;
 }
 
 int UiTool::Start() {
