@@ -9,6 +9,7 @@ import pytest
 
 BUILD_DIR = pathlib.Path(os.environ.get("QV_BUILD_DIR", pathlib.Path(__file__).resolve().parents[2] / "build"))
 PREFIX = pathlib.Path(os.environ.get("WINEPREFIX", BUILD_DIR / "wineprefix"))
+SOURCE_DIR = pathlib.Path(__file__).resolve().parents[2]
 DRIVE_C = PREFIX / "drive_c"
 TOOL = BUILD_DIR / "UninstallationTool.exe"
 LOG_DIR = DRIVE_C / "ProgramData" / "Quorvel" / "Log" / "UninstallationTool"
@@ -75,6 +76,62 @@ def wait_for(predicate, timeout=30.0, interval=0.05):
             return True
         time.sleep(interval)
     return predicate()
+
+
+class ScratchMachine:
+    """A throw-away copy of the test prefix, for scenarios whose side effects reach the whole Wine
+    session (a restart request ends the session's processes)."""
+
+    def __init__(self, root):
+        self.prefix = pathlib.Path(root) / "prefix"
+        subprocess.run(["cp", "-a", str(PREFIX), str(self.prefix)], check=True)
+        self.env = {"WINEPREFIX": str(self.prefix)}
+        # Its own session, started and warmed with output going nowhere (see tests/WINE.md).
+        subprocess.run(["bash", str(SOURCE_DIR / "tools" / "wine-prefix"), str(self.prefix), "start"],
+                       env=wine_env(self.env), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True, timeout=300)
+        self.log_file = self.prefix / LOG_FILE.relative_to(PREFIX)
+
+    def log_text(self):
+        return self.log_file.read_bytes().decode("utf-8", "replace") if self.log_file.exists() else ""
+
+    def stop(self):
+        subprocess.run(["bash", str(SOURCE_DIR / "tools" / "wine-prefix"), str(self.prefix), "stop"],
+                       env=wine_env(self.env), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=120)
+        subprocess.run(["wineserver", "-w"], env=wine_env(self.env), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        subprocess.run(["rm", "-rf", str(self.prefix)], check=False)
+
+
+@pytest.fixture
+def scratch_machine(tmp_path):
+    machine = ScratchMachine(tmp_path)
+    yield machine
+    machine.stop()
+
+
+def _live_wine_processes(name, prefix=PREFIX):
+    """Pids of live (not zombie) processes of a Wine machine whose command line names `name`."""
+    pids = []
+    for entry in pathlib.Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode("utf-8", "replace")
+            state = (entry / "stat").read_text().rsplit(")", 1)[1].split()[0]
+            environ = (entry / "environ").read_bytes()
+        except OSError:
+            continue
+        if name in cmdline.lower() and state != "Z" and f"WINEPREFIX={prefix}".encode() in environ:
+            pids.append(int(entry.name))
+    return pids
+
+
+def wait_for_restart_to_settle(prefix=PREFIX):
+    """A restart request makes Wine run wineboot, which ends the session's processes: wait until it
+    is gone."""
+    assert wait_for(lambda: not _live_wine_processes("wineboot.exe", prefix), timeout=60), "wineboot did not finish"
 
 
 @pytest.fixture

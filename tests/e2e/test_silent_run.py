@@ -4,7 +4,7 @@ import re
 
 import pytest
 
-from conftest import run, work_dirs
+from conftest import run, wait_for_restart_to_settle, work_dirs
 from scriptset import tool_with_scripts
 
 ERROR_GENERIC = "Could not complete the uninstallation successfully."
@@ -106,11 +106,13 @@ def test_restart_needed_without_restart_option_exits_99(tmp_path, log_since):
     assert "Triggering reboot" not in text
 
 
-def test_restart_option_triggers_the_restart(tmp_path, log_since):
+def test_restart_option_triggers_the_restart(tmp_path, scratch_machine):
+    # On a copy of the machine: the restart ends the Wine session's other processes.
     exe = tool_with_scripts(tmp_path, {"a.lua": product("a", cleanup="Meta.SetRebootNeeded() return true")})
-    result = run(exe, "--silent", "--restart")
+    result = run(exe, "--silent", "--restart", env=scratch_machine.env)
+    wait_for_restart_to_settle(scratch_machine.prefix)
     assert result.code == 99
-    assert re.search(r" I: UiTool::TriggerReboot: Triggering reboot \.\.\.\r\n", log_since())
+    assert re.search(r" I: UiTool::TriggerReboot: Triggering reboot \.\.\.\r\n", scratch_machine.log_text())
 
 
 def test_detection_outcome_does_not_count_for_removal(tmp_path):
