@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "sysops/PathText.h"
 #include "sysops/UniqueHandle.h"
 
 namespace {
@@ -20,11 +21,6 @@ struct ResolverState {
 ResolverState& State() {
   static ResolverState state;
   return state;
-}
-
-std::wstring JoinPath(const std::wstring& directory, const std::wstring& name) {
-  if (directory.empty() || directory.back() == L'\\') return directory + name;
-  return directory + L'\\' + name;
 }
 
 std::wstring OwnDirectory() {
@@ -97,8 +93,9 @@ HMODULE Resolve(const Settings& state, const std::wstring& name) {
       state.component.empty() ? nullptr : state.component.c_str(),
       state.directory.empty() ? nullptr : state.directory.c_str()};
   std::vector<std::wstring> candidates;
-  if (!state.directory.empty()) candidates.push_back(JoinPath(state.directory, name));
-  if (state.flags & BrelDelayLoad::SearchOwnDirectory) candidates.push_back(JoinPath(OwnDirectory(), name));
+  if (!state.directory.empty()) candidates.push_back(QvPath::Join(state.directory, name));
+  if (state.flags & BrelDelayLoad::SearchOwnDirectory)
+    candidates.push_back(QvPath::Join(OwnDirectory(), name));
   if (!state.component.empty()) candidates.push_back(RegistryPath(state.component, name));
 
   DWORD firstError = ERROR_SUCCESS;
@@ -110,7 +107,7 @@ HMODULE Resolve(const Settings& state, const std::wstring& name) {
   }
   if (module == nullptr) {
     const std::wstring system = SystemDirectory();
-    module = system.empty() ? nullptr : TryLoad(JoinPath(system, name));
+    module = system.empty() ? nullptr : TryLoad(QvPath::Join(system, name));
     if (module == nullptr && ::GetLastError() == ERROR_MOD_NOT_FOUND && firstError != ERROR_SUCCESS)
       ::SetLastError(firstError);
   }

@@ -16,12 +16,6 @@
 #include "sysops/UniqueHandle.h"
 #include "sysops/Utf8.h"
 
-bool IsAdministratorsMember() {
-  const UniqueAllocatedSid administrators = FileAccess::CreateAdministratorsSid();
-  BOOL member = FALSE;
-  return administrators && ::CheckTokenMembership(nullptr, administrators.get(), &member) && member;
-}
-
 int UiTool::Start() {
   const int code = Execute();
   CleanUp();
@@ -70,7 +64,7 @@ bool UiTool::CheckDebugCommands(int& exitCode) {
 }
 
 bool UiTool::CheckPrivileges(int& exitCode) {
-  if (IsAdministratorsMember()) return true;
+  if (FileAccess::IsAdministratorsMember()) return true;
   ui_->ShowMessage(MessageErrorPrivileges);
   exitCode = ExitNoAdminRights;
   return false;

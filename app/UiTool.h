@@ -51,6 +51,3 @@ class UiTool {
   HANDLE stopEvent_;
   std::wstring workDir_;
 };
-
-// True when the effective token is a member of BUILTIN\Administrators.
-bool IsAdministratorsMember();

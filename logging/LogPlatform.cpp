@@ -1,6 +1,8 @@
 // Registry, token, known-folder and SDDL helpers of the logging library.
 #include "logging/LogPlatform.h"
 
+#include "sysops/FileAccess.h"
+
 #include <sddl.h>
 #include <shlobj.h>
 
@@ -44,15 +46,7 @@ bool ReadLoggingDword(const wchar_t* name, DWORD& value) {
   return true;
 }
 
-bool IsElevated() {
-  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-  UniqueAllocatedSid admins;
-  if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
-                                  0, 0, 0, 0, admins.put()))
-    return false;
-  BOOL member = FALSE;
-  return ::CheckTokenMembership(nullptr, admins.get(), &member) && member;
-}
+bool IsElevated() { return FileAccess::IsAdministratorsMember(); }
 
 bool IsLowIntegrity() {
   const UniqueHandle token = OpenProcessTokenForQuery();

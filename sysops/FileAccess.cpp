@@ -19,6 +19,12 @@ UniqueAllocatedSid CreateAdministratorsSid() {
   return sid;
 }
 
+bool IsAdministratorsMember() {
+  const UniqueAllocatedSid administrators = CreateAdministratorsSid();
+  BOOL member = FALSE;
+  return administrators && ::CheckTokenMembership(nullptr, administrators.get(), &member) && member;
+}
+
 bool AddFullAccessForAdmins(const std::wstring& path) {
   QV_BREL_LOG(QV_DEBUG, L"Granting access for '%s'", path.c_str());
   std::wstring systemPath = QvPath::ToSystemPath(path);
