@@ -3,9 +3,9 @@
 
 #include <vector>
 
-#include "app/ConsolePrinter.h"
-#include "app/QvOptionParser.h"
-#include "app/Settings.h"
+#include "core/ConsolePrinter.h"
+#include "core/QvOptionParser.h"
+#include "core/Settings.h"
 #include "logging/QvBrelLogging.h"
 
 namespace {

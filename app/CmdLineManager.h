@@ -4,7 +4,7 @@
 #include <set>
 #include <string>
 
-#include "app/ProductConfig.h"
+#include "core/ProductConfig.h"
 
 class ICmdLineManager {
  public:

@@ -4,7 +4,7 @@
 #include "logging/QvBrelLogging.h"
 #include "script/LuaUninstallScript.h"
 #include "sysops/QvPrivilege.h"
-#include "sysops/Utf8.h"
+#include "base/Utf8.h"
 
 Product::Product() = default;
 Product::~Product() = default;

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "app/ProductConfig.h"
+#include "core/ProductConfig.h"
 
 class LuaUninstallScript;
 

@@ -12,8 +12,8 @@
 
 #include "logging/QvBrelLogging.h"
 #include "sysops/DirectoryCreate.h"
-#include "sysops/UniqueHandle.h"
-#include "sysops/Utf8.h"
+#include "base/UniqueHandle.h"
+#include "base/Utf8.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "app/ConsolePrinter.h"
-#include "app/DelayLoad.h"
-#include "app/QvOptionParser.h"
-#include "app/Settings.h"
+#include "core/ConsolePrinter.h"
+#include "core/DelayLoad.h"
+#include "core/QvOptionParser.h"
+#include "core/Settings.h"
 #include "app/UiTool.h"
 #include "logging/QvBrelLogging.h"
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 #include "ui/GuiManager.h"
 #include "ui/GuiSilent.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/ProductConfig.h"
+#include "core/ProductConfig.h"
 
 class TestProductConfig : public ProductConfig {
  public:

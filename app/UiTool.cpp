@@ -3,18 +3,18 @@
 
 #include <vector>
 
-#include "app/ConsolePrinter.h"
-#include "app/QvOptionParser.h"
+#include "core/ConsolePrinter.h"
+#include "core/QvOptionParser.h"
 #include "app/ResDropper.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "app/TestProductConfig.h"
 #include "app/UiToolLib.h"
+#include "base/WellKnownSids.h"
 #include "logging/QvBrelLogging.h"
-#include "sysops/FileAccess.h"
 #include "sysops/QvPath.h"
 #include "sysops/QvPrivilege.h"
-#include "sysops/UniqueHandle.h"
-#include "sysops/Utf8.h"
+#include "base/UniqueHandle.h"
+#include "base/Utf8.h"
 
 int UiTool::Start() {
   const int code = Execute();
@@ -64,7 +64,7 @@ bool UiTool::CheckDebugCommands(int& exitCode) {
 }
 
 bool UiTool::CheckPrivileges(int& exitCode) {
-  if (FileAccess::IsAdministratorsMember()) return true;
+  if (QvSids::IsAdministratorsMember()) return true;
   ui_->ShowMessage(MessageErrorPrivileges);
   exitCode = ExitNoAdminRights;
   return false;

@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "app/Product.h"
-#include "app/Status.h"
+#include "core/Status.h"
 #include "logging/QvBrelLogging.h"
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ProductConfig.h"
+#include "core/ProductConfig.h"
 
 // Removal outcome of RemoveProducts.
 enum RemovalStatus : int {

@@ -49,3 +49,6 @@ foreach(script IN LISTS QV_E2E_TESTS)
   set_tests_properties(e2e.${name} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900
     ENVIRONMENT "${QV_TEST_ENV};QV_BUILD_DIR=${CMAKE_BINARY_DIR};QV_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endforeach()
+
+# Folders include one way (base <- logging <- core <- script <- sysops <- ui <- app).
+add_test(NAME layers COMMAND ${QV_PYTHON} "${CMAKE_SOURCE_DIR}/tools/check-layers" "${CMAKE_SOURCE_DIR}")

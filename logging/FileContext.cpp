@@ -40,8 +40,9 @@ bool FileContextBase::Initialize() {
   std::wstring folder;
   if (elevated_) {
     folder = Platform::GetKnownFolder(kFolderProgramData);
-    security_ = std::make_unique<Platform::SddlSecurity>(
-        (flags_ & FlagRestrictedDirectories) ? kRestrictedDirectorySddl : kDirectorySddl);
+    // Inheritable entries of ProgramData still apply to the folders below it.
+    security_ = std::make_unique<SecurityAttributes>(SecurityAttributes::FromSddl(
+        (flags_ & FlagRestrictedDirectories) ? kRestrictedDirectorySddl : kDirectorySddl, false));
   } else if (QueryLowIntegrity()) {
     folder = Platform::GetKnownFolder(kFolderLocalAppDataLow);
     lowIntegrity_ = true;
@@ -114,7 +115,7 @@ bool FileContext::Initialize() {
     return true;
   }
   const std::wstring name = GetMutexName(lowIntegrity_);
-  Platform::SddlSecurity mutexSecurity(elevated_ ? kMutexSddl : nullptr);
+  SecurityAttributes mutexSecurity = SecurityAttributes::FromSddl(elevated_ ? kMutexSddl : nullptr, false);
   mutex_.reset(::CreateMutexW(mutexSecurity.Get(), FALSE, name.c_str()));
   // Created by a more privileged writer: waiting and releasing is all we need.
   if (!mutex_ && ::GetLastError() == ERROR_ACCESS_DENIED)

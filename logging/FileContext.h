@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/SecurityAttributes.h"
 #include "logging/FileSystem.h"
 #include "logging/LogPlatform.h"
 
@@ -50,7 +51,7 @@ class FileContextBase {
   unsigned flags_;
   bool initialized_ = false;
   std::wstring basePath_;
-  std::unique_ptr<Platform::SddlSecurity> security_;
+  std::unique_ptr<SecurityAttributes> security_;
   bool elevated_ = false;
   bool lowIntegrity_ = false;
 };

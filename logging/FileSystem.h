@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 namespace QvBrelLogging::FileSystem {
 

@@ -1,7 +1,7 @@
 // Registry, token, known-folder and SDDL helpers of the logging library.
 #include "logging/LogPlatform.h"
 
-#include "sysops/FileAccess.h"
+#include "base/WellKnownSids.h"
 
 #include <sddl.h>
 #include <shlobj.h>
@@ -28,12 +28,6 @@ std::vector<BYTE> QueryToken(HANDLE token, TOKEN_INFORMATION_CLASS infoClass) {
   return buffer;
 }
 
-// GetProcAddress result as the function type it really has.
-template <typename Fn>
-Fn ProcAs(HMODULE module, const char* name) {
-  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
-}
-
 }  // namespace
 
 bool ReadLoggingDword(const wchar_t* name, DWORD& value) {
@@ -46,7 +40,7 @@ bool ReadLoggingDword(const wchar_t* name, DWORD& value) {
   return true;
 }
 
-bool IsElevated() { return FileAccess::IsAdministratorsMember(); }
+bool IsElevated() { return QvSids::IsAdministratorsMember(); }
 
 bool IsLowIntegrity() {
   const UniqueHandle token = OpenProcessTokenForQuery();
@@ -67,8 +61,8 @@ std::wstring GetKnownFolder(const GUID& folderId) {
   // Only the system directory's copy: the log location must not be decided by a planted DLL.
   const UniqueModule shell32(::LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   if (!shell32) return {};
-  const auto getPath = ProcAs<GetKnownFolderPathFn>(shell32.get(), "SHGetKnownFolderPath");
-  const auto taskMemFree = ProcAs<TaskMemFreeFn>(::GetModuleHandleW(L"ole32.dll"), "CoTaskMemFree");
+  const auto getPath = QvProc::Get<GetKnownFolderPathFn>(shell32.get(), "SHGetKnownFolderPath");
+  const auto taskMemFree = QvProc::Get<TaskMemFreeFn>(::GetModuleHandleW(L"ole32.dll"), "CoTaskMemFree");
   if (getPath == nullptr) return {};
   PWSTR path = nullptr;
   const HRESULT result = getPath(folderId, KF_FLAG_CREATE, nullptr, &path);
@@ -88,15 +82,6 @@ std::wstring GetUserSidString() {
   if (!::ConvertSidToStringSidW(user->User.Sid, &text)) return {};
   const UniqueLocalMem owner(text);
   return text;
-}
-
-SddlSecurity::SddlSecurity(const wchar_t* sddl) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (sddl == nullptr) return;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
-    return;
-  descriptor_.reset(descriptor);
-  attributes_.lpSecurityDescriptor = descriptor;
 }
 
 }  // namespace QvBrelLogging::Platform

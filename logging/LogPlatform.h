@@ -1,12 +1,13 @@
-// System queries the log file context needs: registry values, token facts, known folders and
-// security descriptors built from SDDL. Private to the logging library.
+// System queries the log file context needs: registry values, token facts and known folders.
+// Private to the logging library.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "sysops/UniqueHandle.h"
+#include "base/ProcAddress.h"
+#include "base/UniqueHandle.h"
 
 namespace QvBrelLogging::Platform {
 
@@ -26,33 +27,5 @@ bool IsLowIntegrity();
 std::wstring GetKnownFolder(const GUID& folderId);
 // String form of the process user's SID; empty when it cannot be read.
 std::wstring GetUserSidString();
-
-// Owned SECURITY_ATTRIBUTES built from an SDDL text; Get() is null for a null text or one that
-// could not be converted, which means default security.
-class SddlSecurity {
- public:
-  SddlSecurity() = default;
-  explicit SddlSecurity(const wchar_t* sddl);
-  SddlSecurity(const SddlSecurity&) = delete;
-  SddlSecurity& operator=(const SddlSecurity&) = delete;
-
-  SECURITY_ATTRIBUTES* Get() { return descriptor_ ? &attributes_ : nullptr; }
-
- private:
-  UniqueLocalMem descriptor_;
-  SECURITY_ATTRIBUTES attributes_{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
-};
-
-// Saves the thread's last-error value and puts it back when the scope ends.
-class LastErrorKeeper {
- public:
-  LastErrorKeeper() : error_(::GetLastError()) {}
-  LastErrorKeeper(const LastErrorKeeper&) = delete;
-  LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
-  ~LastErrorKeeper() { ::SetLastError(error_); }
-
- private:
-  DWORD error_;
-};
 
 }  // namespace QvBrelLogging::Platform

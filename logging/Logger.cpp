@@ -5,7 +5,7 @@
 
 #include "logging/LogLine.h"
 #include "logging/QvBrelLogging.h"
-#include "sysops/Utf8.h"
+#include "base/Utf8.h"
 
 namespace QvBrelLogging {
 
@@ -102,7 +102,7 @@ void Logger::Log(int level, const wchar_t* format, ...) {
 // ---- LoggerWin ----------------------------------------------------------------------------------
 
 LoggerWin::~LoggerWin() {
-  Platform::LastErrorKeeper keepError;
+  LastErrorKeeper keepError;
   Log(BannerLevel(), "***  LOG AUTO-CLOSED ***");
   std::lock_guard lock(mutex_);
   context_.reset();
@@ -110,7 +110,7 @@ LoggerWin::~LoggerWin() {
 
 void LoggerWin::Init(const char* nameSpace, const char* component, const char* fileName, int level,
                      unsigned flags) {
-  Platform::LastErrorKeeper keepError;
+  LastErrorKeeper keepError;
   const std::wstring wideNameSpace = Utf8OrEmpty(nameSpace);
   const std::wstring wideComponent = Utf8OrEmpty(component);
   const std::wstring wideFileName = Utf8OrEmpty(fileName);
@@ -119,7 +119,7 @@ void LoggerWin::Init(const char* nameSpace, const char* component, const char* f
 
 void LoggerWin::Init(const wchar_t* nameSpace, const wchar_t* component, const wchar_t* fileName, int level,
                      unsigned flags) {
-  Platform::LastErrorKeeper keepError;
+  LastErrorKeeper keepError;
   const std::wstring nameSpaceText = nameSpace ? nameSpace : L"";
   const std::wstring componentText = component ? component : L"";
   const std::wstring fileNameText = fileName ? fileName : L"";
@@ -148,7 +148,7 @@ std::unique_ptr<FileContext> LoggerWin::CreateContext(const std::wstring& nameSp
 }
 
 void LoggerWin::Uninit() {
-  Platform::LastErrorKeeper keepError;
+  LastErrorKeeper keepError;
   Log(BannerLevel(), "***  LOGGING ENDED  ***");
   std::lock_guard lock(mutex_);
   context_.reset();
@@ -156,7 +156,7 @@ void LoggerWin::Uninit() {
 }
 
 void LoggerWin::Flush() {
-  Platform::LastErrorKeeper keepError;
+  LastErrorKeeper keepError;
   std::lock_guard lock(mutex_);
   if (context_) context_->Flush();
 }
@@ -168,7 +168,7 @@ bool LoggerWin::RefreshDue() const {
 
 bool LoggerWin::IsDisabled(int level) {
   if (RefreshDue()) {
-    Platform::LastErrorKeeper keepError;
+    LastErrorKeeper keepError;
     std::unique_lock lock(mutex_);
     // Another thread may have refreshed while this one waited for the lock.
     if (RefreshDue()) Refresh(lock);
@@ -213,7 +213,7 @@ void LoggerWin::WriteStartBanner() {
 }
 
 void LoggerWin::VLog(int level, const char* tag, const wchar_t* format, va_list args) {
-  Platform::LastErrorKeeper keepError;
+  LastErrorKeeper keepError;
   if (IsDisabled(level)) return;
   SYSTEMTIME time;
   ReadClock((flags_.load() & FlagUtcTime) != 0, time);
@@ -226,7 +226,7 @@ void LoggerWin::VLog(int level, const char* tag, const wchar_t* format, va_list 
 }
 
 void LoggerWin::VLog(int level, const char* tag, const char* format, va_list args) {
-  Platform::LastErrorKeeper keepError;
+  LastErrorKeeper keepError;
   if (IsDisabled(level)) return;
   SYSTEMTIME time;
   ReadClock((flags_.load() & FlagUtcTime) != 0, time);

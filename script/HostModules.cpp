@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Status.h"
+#include "core/Status.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "logging/QvBrelLogging.h"
-#include "sysops/Utf8.h"
+#include "base/Utf8.h"
 
 namespace Lua {
 

@@ -12,7 +12,7 @@ namespace Lua {
 
 // Every module of the script API is a namespace Lua::<Module> with a `void Register(lua_State*)`
 // that registers the module's constants first and then its table. RegisterScriptApi calls them in
-// the published order (the list lives in script/ScriptApi.cpp).
+// the published order (the list lives in app/ScriptApi.cpp).
 void RegisterScriptApi(lua_State* state);
 
 // Stores a fresh table of the null-terminated natives (no upvalues) as the global `name`.

@@ -3,7 +3,7 @@
 
 #include <utility>
 
-#include "app/Status.h"
+#include "core/Status.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
 

@@ -4,31 +4,17 @@
 #include <windows.h>
 #include <aclapi.h>
 
+#include "base/WellKnownSids.h"
 #include "logging/QvBrelLogging.h"
 #include "sysops/QvPath.h"
 #include "sysops/QvPrivilege.h"
 
 namespace FileAccess {
 
-UniqueAllocatedSid CreateAdministratorsSid() {
-  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-  UniqueAllocatedSid sid;
-  if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
-                                  0, 0, 0, 0, sid.put()))
-    return {};
-  return sid;
-}
-
-bool IsAdministratorsMember() {
-  const UniqueAllocatedSid administrators = CreateAdministratorsSid();
-  BOOL member = FALSE;
-  return administrators && ::CheckTokenMembership(nullptr, administrators.get(), &member) && member;
-}
-
 bool AddFullAccessForAdmins(const std::wstring& path) {
   QV_BREL_LOG(QV_DEBUG, L"Granting access for '%s'", path.c_str());
   std::wstring systemPath = QvPath::ToSystemPath(path);
-  UniqueAllocatedSid admins = CreateAdministratorsSid();
+  UniqueAllocatedSid admins = QvSids::CreateAdministratorsSid();
   if (!admins) {
     const DWORD error = ::GetLastError();
     QV_BREL_LOG(QV_WARNING, L"Failed to add full access for '%ls', error. %lu", path.c_str(), error);

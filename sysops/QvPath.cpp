@@ -2,10 +2,6 @@
 // and its removal (links removed as links, locked entries optionally scheduled for restart).
 #include "sysops/QvPath.h"
 
-#include <sddl.h>
-
-#include <utility>
-
 namespace {
 
 // CreateDirectoryW refuses paths of MAX_PATH - 12 characters and more (room for an 8.3 name).
@@ -49,43 +45,6 @@ bool RemoveTree(const std::wstring& path, DWORD attributes, bool delayIfLocked) 
 }
 
 }  // namespace
-
-SecurityAttributes SecurityAttributes::FromSddl(const wchar_t* sddl) {
-  SecurityAttributes result;
-  if (sddl == nullptr) return result;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
-    return result;
-  result.descriptor_.reset(descriptor);
-  // Protected: the folder or key takes nothing from its parent's inheritable entries.
-  if (!::SetSecurityDescriptorControl(descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
-    result.Reset();
-    return result;
-  }
-  result.attributes_.lpSecurityDescriptor = descriptor;
-  return result;
-}
-
-SecurityAttributes::SecurityAttributes(SecurityAttributes&& other) noexcept
-    : descriptor_(std::move(other.descriptor_)), attributes_(other.attributes_) {
-  other.attributes_.lpSecurityDescriptor = nullptr;
-}
-
-SecurityAttributes& SecurityAttributes::operator=(SecurityAttributes&& other) noexcept {
-  if (this != &other) {
-    descriptor_ = std::move(other.descriptor_);
-    attributes_ = other.attributes_;
-    other.attributes_.lpSecurityDescriptor = nullptr;
-  }
-  return *this;
-}
-
-SecurityAttributes::~SecurityAttributes() = default;
-
-void SecurityAttributes::Reset() {
-  attributes_ = {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
-  descriptor_.reset();
-}
 
 namespace QvPath {
 

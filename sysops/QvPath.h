@@ -1,36 +1,13 @@
-// Working-directory primitives: temporary folder, unique folder creation, tree removal,
-// and the owning holder of SDDL-built security attributes.
+// Working-directory primitives: temporary folder, unique folder creation, tree removal.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "sysops/PathText.h"
-#include "sysops/UniqueHandle.h"
-
-class SecurityAttributes {
- public:
-  SecurityAttributes() = default;
-  // Descriptor from SDDL with a protected DACL; empty holder when the text cannot be converted.
-  static SecurityAttributes FromSddl(const wchar_t* sddl);
-  SecurityAttributes(SecurityAttributes&& other) noexcept;
-  SecurityAttributes& operator=(SecurityAttributes&& other) noexcept;
-  SecurityAttributes(const SecurityAttributes&) = delete;
-  SecurityAttributes& operator=(const SecurityAttributes&) = delete;
-  ~SecurityAttributes();
-
-  bool IsEmpty() const { return attributes_.lpSecurityDescriptor == nullptr; }
-  // Null for an empty holder (default security).
-  SECURITY_ATTRIBUTES* Get() { return IsEmpty() ? nullptr : &attributes_; }
-  // The self-relative descriptor, null for an empty holder.
-  PSECURITY_DESCRIPTOR Descriptor() const { return attributes_.lpSecurityDescriptor; }
-  void Reset();
-
- private:
-  UniqueLocalMem descriptor_;
-  SECURITY_ATTRIBUTES attributes_{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
-};
+#include "base/PathText.h"
+#include "base/SecurityAttributes.h"
+#include "base/UniqueHandle.h"
 
 namespace QvPath {
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 struct QvPrivilege::State {
   TOKEN_PRIVILEGES previous{};  // room for exactly one entry

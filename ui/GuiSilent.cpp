@@ -1,9 +1,9 @@
 // Silent UI manager: the rule-based answers of a run without windows, driven by the command line.
 #include "ui/GuiSilent.h"
 
-#include "app/ConsolePrinter.h"
-#include "app/QvOptionParser.h"
-#include "app/Settings.h"
+#include "core/ConsolePrinter.h"
+#include "core/QvOptionParser.h"
+#include "core/Settings.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The run driver's only way to talk to the user: the wizard or the silent manager.
 #pragma once
 
-#include "app/ProductConfig.h"
+#include "core/ProductConfig.h"
 
 // Message kinds of ShowMessage; the names are the string keys the page shows.
 enum GuiMessageKind : int {

@@ -4,7 +4,7 @@
 // event. Exit codes: 0 released, 1 bad arguments or events, 2 the file could not be opened, 3 timed out.
 #include <windows.h>
 
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 4) return 1;

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "logging/QvBrelLogging.h"
-#include "sysops/UniqueHandle.h"
-#include "sysops/Utf8.h"
+#include "base/UniqueHandle.h"
+#include "base/Utf8.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return 250;

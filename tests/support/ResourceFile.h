@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 namespace QvTest {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "sysops/UniqueHandle.h"
-#include "sysops/Utf8.h"
+#include "base/UniqueHandle.h"
+#include "base/Utf8.h"
 
 namespace QvTest {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/QvOptionParser.h"
+#include "core/QvOptionParser.h"
 #include "app/TestProductConfig.h"
 
 namespace {

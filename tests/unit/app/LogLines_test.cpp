@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Status.h"
+#include "core/Status.h"
 #include "app/UiToolLib.h"
-#include "sysops/Utf8.h"
+#include "base/Utf8.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/ScratchDir.h"
 

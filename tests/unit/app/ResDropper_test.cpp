@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 #include "tests/support/ResourceFile.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/unit/app/TestZip.h"

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "app/Product.h"
-#include "app/Status.h"
+#include "core/Status.h"
 #include "app/TestProductConfig.h"
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 #include "tests/support/ScratchDir.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <shlobj.h>
 
 #include "logging/LogPlatform.h"
-#include "sysops/Utf8.h"
+#include "base/Utf8.h"
 
 namespace LogTest {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "logging/Logger.h"
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 namespace LogTest {
 

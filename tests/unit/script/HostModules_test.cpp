@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/Status.h"
+#include "core/Status.h"
 #include "script/LuaApi.h"
-#include "sysops/UniqueHandle.h"
-#include "sysops/Utf8.h"
+#include "base/UniqueHandle.h"
+#include "base/Utf8.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/unit/script/ScriptProbe.h"
 

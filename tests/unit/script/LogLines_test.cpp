@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Status.h"
+#include "core/Status.h"
 #include "script/LuaUninstallScript.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/ScratchDir.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/Status.h"
+#include "core/Status.h"
 #include "tests/unit/script/ScriptProbe.h"
 
 namespace {

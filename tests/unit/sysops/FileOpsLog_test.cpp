@@ -4,7 +4,7 @@
 #include <string>
 
 #include "FileTestSupport.h"
-#include "app/Status.h"
+#include "core/Status.h"
 #include "logging/QvBrelLogging.h"
 #include "sysops/FileAccess.h"
 #include "sysops/FileOps.h"

@@ -1,6 +1,7 @@
 // Forceful removal on real files: read-only, locked, unremovable and linked entries, deep trees,
 // and the access-repair and restart fall-backs (refusals the test machine cannot produce come
 // through the system-call seam).
+#include "base/WellKnownSids.h"
 #include "sysops/FileOps.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,7 @@
 #include <vector>
 
 #include "FileTestSupport.h"
-#include "app/Status.h"
+#include "core/Status.h"
 #include "sysops/FileAccess.h"
 #include "sysops/FileOpsSeam.h"
 #include "sysops/QvPath.h"
@@ -276,7 +277,7 @@ TEST_F(FileOpsTest, DeletionsRefusedDespiteRepairFallBackToRestart) {
 }
 
 TEST_F(FileOpsTest, AccessRepairForAdministrators) {
-  UniqueAllocatedSid admins = FileAccess::CreateAdministratorsSid();
+  UniqueAllocatedSid admins = QvSids::CreateAdministratorsSid();
   ASSERT_TRUE(admins);
   UniqueLocalMem text;
   ASSERT_TRUE(::ConvertSidToStringSidW(admins.get(), reinterpret_cast<LPWSTR*>(text.put())));

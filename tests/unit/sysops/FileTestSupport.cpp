@@ -1,7 +1,7 @@
 // Test machinery for the file primitives: scratch folders, links, holders, restart schedules.
 #include "FileTestSupport.h"
 
-#include "sysops/Utf8.h"
+#include "base/Utf8.h"
 
 #include <atomic>
 #include <utility>

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 namespace FileTest {
 

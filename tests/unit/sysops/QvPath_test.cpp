@@ -7,7 +7,7 @@
 #include <string>
 
 #include "FileTestSupport.h"
-#include "app/Status.h"
+#include "core/Status.h"
 
 using namespace FileTest;
 

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 

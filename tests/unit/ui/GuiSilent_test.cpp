@@ -5,10 +5,10 @@
 
 #include <cstdlib>
 
-#include "app/QvOptionParser.h"
-#include "app/Settings.h"
-#include "sysops/UniqueHandle.h"
-#include "sysops/Utf8.h"
+#include "core/QvOptionParser.h"
+#include "core/Settings.h"
+#include "base/UniqueHandle.h"
+#include "base/Utf8.h"
 #include "tests/support/ScratchDir.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Command-line tokenising and option parsing.
-#include "app/QvOptionParser.h"
+#include "core/QvOptionParser.h"
 
 #include <windows.h>
 

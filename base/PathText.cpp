@@ -1,5 +1,5 @@
 // Path text rules: join, split, working-directory names, extended-length form.
-#include "sysops/PathText.h"
+#include "base/PathText.h"
 
 namespace QvPath {
 

@@ -1,5 +1,5 @@
 // Text conversions at the Lua and log-file boundary.
-#include "sysops/Utf8.h"
+#include "base/Utf8.h"
 
 #include <gtest/gtest.h>
 

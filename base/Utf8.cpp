@@ -1,5 +1,5 @@
 // UTF-8 / UTF-16 / ANSI conversions through the Win32 code-page functions.
-#include "sysops/Utf8.h"
+#include "base/Utf8.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // Tokenising and option parsing of the command line.
-#include "app/QvOptionParser.h"
+#include "core/QvOptionParser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Parsing of the localised resource format and the language matching rules (no Windows calls).
-#include "app/ResourceText.h"
+#include "core/ResourceText.h"
 
 #include <algorithm>
 

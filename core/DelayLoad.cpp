@@ -1,12 +1,12 @@
 // Delay-load resolver: configured directory, own directory, registry path, system directory.
-#include "app/DelayLoad.h"
+#include "core/DelayLoad.h"
 
 #include <map>
 #include <mutex>
 #include <vector>
 
-#include "sysops/PathText.h"
-#include "sysops/UniqueHandle.h"
+#include "base/PathText.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "app/ResourceText.h"
+#include "core/ResourceText.h"
 
 namespace BrelResLib {
 

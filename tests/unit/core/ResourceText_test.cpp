@@ -1,5 +1,5 @@
 // The localised resource format and the language matching rules.
-#include "app/ResourceText.h"
+#include "core/ResourceText.h"
 
 #include <gtest/gtest.h>
 

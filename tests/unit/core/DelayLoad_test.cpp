@@ -1,12 +1,12 @@
 // Where the delay-load resolver finds libraries, and the msi.dll ordinals the tool binds.
-#include "app/DelayLoad.h"
+#include "core/DelayLoad.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "app/DelayLoadedApis.h"
-#include "sysops/UniqueHandle.h"
+#include "core/DelayLoadedApis.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 

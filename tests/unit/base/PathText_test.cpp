@@ -1,5 +1,5 @@
 // Path text rules: join, split, working-directory names and the extended-length form.
-#include "sysops/PathText.h"
+#include "base/PathText.h"
 
 #include <gtest/gtest.h>
 

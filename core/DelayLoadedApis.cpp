@@ -1,7 +1,7 @@
 // Typed entry points over the delay-load resolver.
-#include "app/DelayLoadedApis.h"
+#include "core/DelayLoadedApis.h"
 
-#include "app/DelayLoad.h"
+#include "core/DelayLoad.h"
 
 namespace {
 

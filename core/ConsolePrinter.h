@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 class ConsolePrinter {
  public:

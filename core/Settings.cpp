@@ -1,7 +1,7 @@
 // The settings store: texts and settings parsed from RCDATA 101/102, looked up by key and language.
-#include "app/Settings.h"
+#include "core/Settings.h"
 
-#include "sysops/Utf8.h"
+#include "base/Utf8.h"
 
 namespace BrelResLib {
 namespace {

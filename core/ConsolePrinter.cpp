@@ -1,10 +1,10 @@
 // Console printer: attach to the parent console once, or fall back to a redirected stdout.
-#include "app/ConsolePrinter.h"
+#include "core/ConsolePrinter.h"
 
 #include <cstdio>
 #include <vector>
 
-#include "sysops/Utf8.h"
+#include "base/Utf8.h"
 
 bool FormatWide(std::wstring& out, const wchar_t* format, va_list args) {
   for (size_t size = 1024; size < 100000; size *= 2) {

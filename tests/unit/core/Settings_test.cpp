@@ -1,9 +1,9 @@
 // The settings store: lookups, language choice, overrides, and the resources the tool ships with.
-#include "app/Settings.h"
+#include "core/Settings.h"
 
 #include <gtest/gtest.h>
 
-#include "sysops/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 #include "tests/support/ScratchDir.h"
 
 namespace {

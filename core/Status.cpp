@@ -1,5 +1,5 @@
 // Run-wide outcome flags, each operation atomic under one mutex.
-#include "app/Status.h"
+#include "core/Status.h"
 
 #include "logging/QvBrelLogging.h"
 

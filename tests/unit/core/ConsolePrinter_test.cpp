@@ -1,5 +1,5 @@
 // Formatting of console texts with the Windows runtime's printf rules and the growing buffer.
-#include "app/ConsolePrinter.h"
+#include "core/ConsolePrinter.h"
 
 #include <gtest/gtest.h>
 
