@@ -32,9 +32,11 @@ ConsolePrinter::ConsolePrinter() {
     attached_ = true;
     output_ = ::GetStdHandle(STD_OUTPUT_HANDLE);
     // Attaching does not give a GUI program standard handles of its own: use the console's.
-    if (output_ == nullptr || output_ == INVALID_HANDLE_VALUE)
-      output_ =
-          ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (output_ == nullptr || output_ == INVALID_HANDLE_VALUE) {
+      consoleOutput_.reset(
+          ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+      output_ = consoleOutput_.get();
+    }
     DWORD mode = 0;
     if (output_ != INVALID_HANDLE_VALUE && ::GetConsoleMode(output_, &mode)) {
       target_ = Target::Console;

@@ -1,6 +1,8 @@
 // Run-wide outcome flags, each operation atomic under one mutex.
 #include "core/Status.h"
 
+#include <utility>
+
 #include "logging/QvBrelLogging.h"
 
 Status& Status::Instance() {
@@ -20,9 +22,13 @@ void Status::SetFailed() {
 }
 
 void Status::SetRebootNeeded(const std::wstring& reason) {
-  std::lock_guard lock(mutex_);
-  if (!rebootNeeded_) QV_BREL_LOG(QV_INFO, L"Reboot is needed (%ls)", reason.c_str());
-  rebootNeeded_ = true;
+  bool first = false;
+  {
+    std::lock_guard lock(mutex_);
+    first = !std::exchange(rebootNeeded_, true);
+  }
+  // Logged outside the lock: the logger takes locks of its own.
+  if (first) QV_BREL_LOG(QV_INFO, L"Reboot is needed (%ls)", reason.c_str());
 }
 
 bool Status::IsFailed() {
