@@ -9,6 +9,7 @@
 #include "core/Settings.h"
 #include "app/TestProductConfig.h"
 #include "app/UiToolLib.h"
+#include "base/LineBreaks.h"
 #include "base/WellKnownSids.h"
 #include "logging/QvBrelLogging.h"
 #include "sysops/QvPath.h"
@@ -139,7 +140,9 @@ void UiTool::TriggerReboot() {
 }
 
 bool UiTool::ParseCommandLine(const wchar_t* commandLine) {
-  QV_BREL_LOG(QV_INFO, L"Command-line: %s", commandLine != nullptr ? commandLine : L"");
+  // Another program may pass line breaks: the command line stays one record.
+  const std::wstring logged = QvText::EscapeLineBreaks(commandLine != nullptr ? commandLine : L"");
+  QV_BREL_LOG(QV_INFO, L"Command-line: %s", logged.c_str());
   QvOptionParser& options = QvOptionParser::Instance();
   options.AddOption(OptionNoValue, L"testui", 0);
   options.AddOption(OptionNoValue, L"help", L'h');

@@ -6,12 +6,31 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "base/LineBreaks.h"
+
 namespace {
 
 bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()),
                                 TRUE) == CSTR_EQUAL;
+}
+
+// Dashes a word processor puts in place of '-' ("–s" pasted from a document): en dash, em dash,
+// minus sign. Such an argument is meant as an option; taken as a stray argument it would be
+// ignored, and a run meant to be silent would open the wizard.
+bool IsLookalikeDash(wchar_t c) { return c == L'\u2013' || c == L'\u2014' || c == L'\u2212'; }
+
+bool IsOptionLead(wchar_t c) { return c == L'-' || c == L'/' || IsLookalikeDash(c); }
+
+// An argument as error texts echo it: its first 64 characters and "..." when it is longer (a
+// surrogate pair is not split), line breaks escaped so the text stays one line.
+std::wstring Echo(std::wstring_view argument) {
+  constexpr size_t kEchoChars = 64;
+  if (argument.size() <= kEchoChars) return QvText::EscapeLineBreaks(argument);
+  size_t cut = kEchoChars;
+  if (argument[cut - 1] >= 0xD800 && argument[cut - 1] <= 0xDBFF) --cut;
+  return QvText::EscapeLineBreaks(argument.substr(0, cut)) + L"...";
 }
 
 }  // namespace
@@ -91,7 +110,7 @@ bool QvOptionParser::Parse(const std::vector<std::wstring>& tokens) {
   }
   Option* pending = nullptr;
   for (const std::wstring& token : tokens) {
-    if (token.empty() || (token[0] != L'-' && token[0] != L'/')) {
+    if (token.empty() || !IsOptionLead(token[0])) {
       if (pending != nullptr) {
         pending->value = token;
         pending = nullptr;
@@ -103,6 +122,7 @@ bool QvOptionParser::Parse(const std::vector<std::wstring>& tokens) {
     if (pending != nullptr && pending->kind == OptionValueRequired)
       return Fail(L"Option '%s' requires a value", pending->name);
     pending = nullptr;
+    if (IsLookalikeDash(token[0])) return Fail(L"Unknown option: %s", token);
     if (token.size() == 1) return false;  // a lone "-" or "/": no error text
 
     Option* option = nullptr;
@@ -188,8 +208,8 @@ const QvOptionParser::Option* QvOptionParser::Find(const std::wstring& name) con
 
 bool QvOptionParser::Fail(const wchar_t* format, const std::wstring& argument) {
   wchar_t buffer[1024];
-  // A text that does not fit keeps the previous error text.
-  const int written = _snwprintf(buffer, 1024, format, argument.c_str());
+  // The echo is short enough to fit; a text that still does not fit keeps the previous error text.
+  const int written = _snwprintf(buffer, 1024, format, Echo(argument).c_str());
   if (written >= 0 && written < 1024) error_.assign(buffer, static_cast<size_t>(written));
   return false;
 }

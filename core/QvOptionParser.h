@@ -27,6 +27,8 @@ class QvOptionParser {
   // argv-style, argument 0 being the program.
   virtual bool Parse(int argc, const wchar_t* const* argv);
   // Tokens without the program path. Fails with "Already parsed" on a second call until Reset.
+  // An argument starting with an en dash, em dash or minus sign is an unknown option. Error texts
+  // echo at most 64 characters of an argument (then "..."), line breaks escaped.
   virtual bool Parse(const std::vector<std::wstring>& tokens);
   virtual bool IsSet(const std::wstring& name) const;
   virtual bool HasValue(const std::wstring& name) const;

@@ -127,6 +127,15 @@ INSTANTIATE_TEST_SUITE_P(Texts, OptionParserErrors,
                                          BadLine{L"/=x", L"Unknown option: /=x"}, BadLine{L"-", L""},
                                          BadLine{L"/", L""}, BadLine{L"\"-s", L"Mismatching quotes"}));
 
+// Dashes pasted from a document stand where '-' was meant.
+INSTANTIATE_TEST_SUITE_P(LookalikeDashes, OptionParserErrors,
+                         testing::Values(BadLine{L"\u2013s", L"Unknown option: \u2013s"},
+                                         BadLine{L"-s \u2014products=a", L"Unknown option: \u2014products=a"},
+                                         BadLine{L"\u2212\u2212silent",
+                                                 L"Unknown option: \u2212\u2212silent"},
+                                         BadLine{L"\u2013", L"Unknown option: \u2013"},
+                                         BadLine{L"-l \u2013s", L"Option 'language' requires a value"}));
+
 TEST_F(OptionParserTest, OptionsBeforeAnErrorStaySeen) {
   EXPECT_FALSE(Line(L"-s -x -h"));
   EXPECT_TRUE(parser_.IsSet(L"silent"));
@@ -160,13 +169,18 @@ TEST_F(OptionParserTest, ArgumentVectorDropsAStrayClosingQuote) {
   EXPECT_FALSE(fresh.Parse(0, argv));
 }
 
-TEST_F(OptionParserTest, LongErrorTextKeepsThePreviousOne) {
-  EXPECT_FALSE(Line(L"-x"));
-  EXPECT_EQ(parser_.GetError(), L"Unknown option: -x");
-  parser_.Reset();
-  ASSERT_TRUE(parser_.AddOption(OptionNoValue, L"silent", L's'));
-  EXPECT_FALSE(Line(L"--" + std::wstring(1100, L'y')));
-  EXPECT_EQ(parser_.GetError(), L"");  // cleared by Reset, and the too-long text never stored
+TEST_F(OptionParserTest, ErrorsEchoAShortOneLineArgument) {
+  const std::wstring y62(62, L'y');
+  for (const auto& [token, echo] : {std::pair{L"--" + std::wstring(100000, L'y'), L"--" + y62 + L"..."},
+                                    {L"--" + y62, L"--" + y62},                         // 64: whole
+                                    {L"-" + y62 + L"\U0001F600", L"-" + y62 + L"..."},  // no half pair
+                                    {std::wstring(L"-x\r\ny"), std::wstring(L"-x\\r\\ny")}}) {
+    QvOptionParser parser;
+    ASSERT_TRUE(parser.AddOption(OptionNoValue, L"silent", L's'));
+    EXPECT_FALSE(parser.Parse(std::vector<std::wstring>{L"-s", token}));
+    EXPECT_EQ(parser.GetError(), L"Unknown option: " + echo);
+    EXPECT_TRUE(parser.IsSet(L"silent"));
+  }
 }
 
 }  // namespace
