@@ -6,17 +6,23 @@
 #include <string>
 #include <string_view>
 
+#include "base/LineBreaks.h"
 #include "core/Status.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
 
 namespace {
 
+// Script text joins a record with its line breaks escaped: one call, one record. The chunk name
+// is script text too (load's second argument).
+std::wstring RecordText(std::string_view message) { return Lua::ToWide(QvText::EscapeLineBreaks(message)); }
+std::wstring ScriptName(lua_State* state) { return QvText::EscapeLineBreaks(Lua::CallingScriptName(state)); }
+
 // The message is read before anything that owns memory exists: a bad argument raises (longjmp).
 int LogScriptMessage(lua_State* state, int level) {
   const std::string_view message = Lua::CheckString(state, 1);
-  const std::wstring text = Lua::ToWide(message);
-  const std::wstring script = Lua::CallingScriptName(state);
+  const std::wstring text = RecordText(message);
+  const std::wstring script = ScriptName(state);
   QvBrelLogging::LogMessage(level, L"[%s] %s", script.c_str(), text.c_str());
   return 0;
 }
@@ -43,8 +49,8 @@ namespace Lua::Meta {
 int SetFailed(lua_State* state) {
   const std::string_view message = OptString(state, 1);
   Status::Instance().SetFailed();
-  const std::wstring text = ToWide(message);
-  const std::wstring script = CallingScriptName(state);
+  const std::wstring text = RecordText(message);
+  const std::wstring script = ScriptName(state);
   QvBrelLogging::LogMessage(QV_FATAL, L"[%s] %s", script.c_str(), text.c_str());
   return 0;
 }
@@ -52,8 +58,8 @@ int SetFailed(lua_State* state) {
 int SetRebootNeeded(lua_State* state) {
   const std::string_view message = OptString(state, 1);
   Status::Instance().SetRebootNeeded(L"LUA script request");
-  const std::wstring text = ToWide(message);
-  const std::wstring script = CallingScriptName(state);
+  const std::wstring text = RecordText(message);
+  const std::wstring script = ScriptName(state);
   QvBrelLogging::LogMessage(QV_INFO, L"[%s] Reboot needed: %s", script.c_str(), text.c_str());
   return 0;
 }

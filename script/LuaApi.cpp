@@ -3,8 +3,9 @@
 
 #include <cstdio>
 
-#include "logging/QvBrelLogging.h"
+#include "base/LineBreaks.h"
 #include "base/Utf8.h"
+#include "logging/QvBrelLogging.h"
 
 namespace Lua {
 
@@ -67,7 +68,8 @@ std::string FormatStack(lua_State* state) {
       case LUA_TSTRING: {
         size_t length = 0;
         const char* value = lua_tolstring(state, index, &length);
-        text.append("'").append(value, length).append("'");
+        // Script text: its line breaks must not start records of their own.
+        text.append("'").append(QvText::EscapeLineBreaks({value, length})).append("'");
         break;
       }
       case LUA_TNUMBER: {

@@ -41,7 +41,8 @@ void PushStringList(lua_State* state, const std::vector<std::wstring>& items);
 // source after its last backslash; empty when no Lua function made the call.
 std::wstring CallingScriptName(lua_State* state);
 
-// The stack from index 1 to the top, each entry followed by two blanks: strings quoted, numbers
+// The stack from index 1 to the top, each entry followed by two blanks: strings quoted (line breaks
+// escaped as "\r" and "\n"), numbers
 // with "%f", booleans as true/false, anything else as its type name.
 std::string FormatStack(lua_State* state);
 // Logs FormatStack at error level under "*** LUA STACK: ***".

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "base/LineBreaks.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
 
@@ -79,7 +80,7 @@ bool LuaScript::Initialize() {
   }
   const int status = LoadAndRun();
   if (status == LUA_OK) return true;
-  const std::string error = GetTopString();
+  const std::string error = QvText::EscapeLineBreaks(GetTopString());
   QV_BREL_LOG(QV_ERROR, "Load '%hs' failed with %d. Error: %hs", path_.c_str(), status, error.c_str());
   Lua::LogStack(state_.get());
   return false;

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "base/LineBreaks.h"
 #include "core/Status.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
@@ -34,7 +35,7 @@ bool LuaUninstallScript::CallLuaFunction(const char* name) {
   const int status = lua_pcall(state, 0, 1, 0);
   if (status == LUA_OK) return true;
   Status::Instance().SetFailed();
-  const std::string error = GetTopString();
+  const std::string error = QvText::EscapeLineBreaks(GetTopString());
   QV_BREL_LOG(QV_ERROR, "Error %d calling '%hs'. Error: %hs", status, name, error.c_str());
   Lua::LogStack(state);
   lua_pop(state, 1);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Utf8.h"
 #include "core/Status.h"
 #include "script/LuaUninstallScript.h"
 #include "tests/support/LogCapture.h"
@@ -114,6 +115,31 @@ TEST(ScriptLogLines, HostModulesWriteUnderTheScriptName) {
     EXPECT_EQ(CountExact(lines, line), 1u) << line << "\n" << log.Text();
   EXPECT_EQ(CountExact(lines, " I: Status::SetRebootNeeded: Reboot is needed (LUA script request)"), 1u)
       << log.Text();
+}
+
+// Line breaks in script text are written as "\r" and "\n": each call stays one whole record.
+TEST(ScriptLogLines, ScriptTextCannotStartRecords) {
+  LogCapture log;
+  ASSERT_TRUE(log.Start());
+  ScratchDir dir;
+  ASSERT_TRUE(dir.Write(L"forge.lua", R"lua(
+    Log.Info('a\r\n2024-01-01 00:00:00.000 [1.1] *F: forged') Meta.SetRebootNeeded('\ne')
+    load("Log.Warning('w')", '@C:\\x\\evil\r\n.lua')()
+    function CleanupProduct() error('x\r\ny') end)lua"));
+  const std::string path = QvText::ToUtf8(dir.Path()) + "\\forge.lua";
+  LuaUninstallScript script(path);
+  ASSERT_TRUE(script.Initialize());
+  EXPECT_FALSE(script.CleanupProduct());
+  Status::Instance().Reset();
+
+  const std::vector<std::string> lines = log.Lines();
+  for (const std::string& line :
+       {std::string(" I: [forge.lua] a\\r\\n2024-01-01 00:00:00.000 [1.1] *F: forged"),
+        std::string(" I: [forge.lua] Reboot needed: \\ne"), std::string(".W: [evil\\r\\n.lua] w"),
+        "*E: LuaUninstallScript::CallLuaFunction: Error 2 calling 'CleanupProduct'. Error: " + path +
+            ":4: x\\r\\ny",
+        std::string("*E: *** LUA STACK: ***"), "'" + path + ":4: x\\r\\ny'  "})
+    EXPECT_EQ(CountExact(lines, line), 1u) << line << "\n" << log.Text();
 }
 
 }  // namespace
