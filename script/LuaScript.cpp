@@ -35,6 +35,13 @@ void SetPackageField(lua_State* state, const char* field, const std::string& val
   lua_pop(state, 1);
 }
 
+// os.exit would end the whole tool with the script's code (0 even after Meta.SetFailed, 3 reading as
+// a missing administrator right) and skip the removal of the working directory. As an error, it
+// ends the script's call like any other error: logged and the run marked failed.
+int RefuseExit(lua_State* state) {
+  return luaL_error(state, "os.exit is not available to uninstall scripts");
+}
+
 }  // namespace
 
 LuaScript::LuaScript(std::string path, std::string source)
@@ -54,6 +61,10 @@ bool LuaScript::InitializeLuaState() {
     luaL_requiref(state, library.name, library.func, 1);
     lua_pop(state, 1);
   }
+  lua_getglobal(state, LUA_OSLIBNAME);
+  lua_pushcfunction(state, RefuseExit);
+  lua_setfield(state, -2, "exit");
+  lua_pop(state, 1);
   // require finds modules beside the script and nowhere else.
   const std::string directory = DirectoryOf(path_);
   SetPackageField(state, "path", directory + "\\?.lua");

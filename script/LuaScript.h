@@ -26,6 +26,7 @@ class LuaScript {
   // The top of the stack as text: strings as they are, numbers in Lua's form; otherwise empty.
   virtual std::string GetTopString();
   // New state with the standard libraries, package paths, CurrentScriptDir and the script API.
+  // os.exit raises instead of ending the process.
   virtual bool InitializeLuaState();
 
  protected:

@@ -151,6 +151,21 @@ TEST_F(Contract, RaisingFunctionsFailTheRun) {
   EXPECT_EQ(script.StackSize(), 0);
 }
 
+// os.exit raises instead of ending the process: the call fails the run, and this test lives on.
+TEST_F(Contract, ExitRaisesInsteadOfEndingTheProcess) {
+  for (const std::string exit : {"os.exit()", "os.exit(3, true)", "package.loaded.os.exit(0)"}) {
+    Status::Instance().Reset();
+    ContractProbe script("C:\\qv\\exit.lua",
+                         kContract + ("function DetectProduct() a = 1 " + exit + " b = 1 end"));
+    ASSERT_TRUE(script.Initialize());
+    EXPECT_FALSE(script.DetectProduct());
+    EXPECT_TRUE(Status::Instance().IsFailed());
+    EXPECT_EQ(script.Global("a") + script.Global("b"), "1nil") << exit;
+    EXPECT_FALSE(script.RunChunk(exit, "=x"));
+    EXPECT_EQ(script.GetTopString(), "x:1: os.exit is not available to uninstall scripts");
+  }
+}
+
 TEST_F(Contract, CallLuaFunctionLeavesTheResultForTheCaller) {
   ContractProbe script("C:\\qv\\call.lua", "function Two() return 2, 3 end\nNotAFunction = 1\n");
   ASSERT_TRUE(script.Initialize());
