@@ -23,7 +23,7 @@ int Product::GetPriority() const {
 std::wstring Product::GetScriptName() const { return scriptName_; }
 
 bool Product::Initialize(const std::wstring& scriptPath) {
-  script_ = std::make_unique<LuaUninstallScript>(QvText::ToAnsi(scriptPath));
+  script_ = std::make_unique<LuaUninstallScript>(QvText::ToUtf8(scriptPath));
   if (!script_->Initialize()) return false;
   if (!script_->IsValidScript()) return false;
   // Detection runs before the variant query, so DetectProduct may leave the variant in a global.

@@ -24,7 +24,7 @@ class Product : public ProductConfig {
   // The priority the script reported; 50 without a usable GetPriority.
   int GetPriority() const override;
 
-  // Loads the script (a wide path, handed to Lua in the ANSI code page) and asks it for its id,
+  // Loads the script (a wide path, handed to Lua in UTF-8) and asks it for its id,
   // display name, detection and variant. False when it does not load or is a library.
   virtual bool Initialize(const std::wstring& scriptPath);
   // Runs the script's CleanupProduct with the take-ownership and restore privileges enabled.

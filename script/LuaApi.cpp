@@ -54,8 +54,8 @@ std::wstring CallingScriptName(lua_State* state) {
   // Level 0 is the running native, level 1 the function that called it.
   if (!lua_getstack(state, 1, &caller) || !lua_getinfo(state, "S", &caller) || caller.source == nullptr)
     return {};
-  // The source of a file chunk is "@<path>"; the at sign goes with the directory.
-  const std::wstring source = QvText::FromAnsi(caller.source);
+  // The source of a file chunk is "@<path>" in UTF-8; the at sign goes with the directory.
+  const std::wstring source = QvText::FromUtf8(caller.source);
   const size_t slash = source.rfind(L'\\');
   return slash == std::wstring::npos ? source : source.substr(slash + 1);
 }

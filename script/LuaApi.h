@@ -38,7 +38,8 @@ void PushString(lua_State* state, std::wstring_view text);
 void PushStringList(lua_State* state, const std::vector<std::wstring>& items);
 
 // File name of the script whose Lua function called the running native: the calling function's
-// source after its last backslash; empty when no Lua function made the call.
+// source (UTF-8, the file chunk's "@<path>") after its last backslash; empty when no Lua function
+// made the call.
 std::wstring CallingScriptName(lua_State* state);
 
 // The stack from index 1 to the top, each entry followed by two blanks: strings quoted (line breaks

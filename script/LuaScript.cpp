@@ -1,9 +1,14 @@
 // Lua state ownership, set-up and chunk loading for one script.
 #include "script/LuaScript.h"
 
+#include <windows.h>
+
+#include <string_view>
 #include <utility>
 
 #include "base/LineBreaks.h"
+#include "base/UniqueHandle.h"
+#include "base/Utf8.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
 
@@ -23,6 +28,9 @@ constexpr luaL_Reg kStandardLibraries[] = {
     {LUA_DBLIBNAME, luaopen_debug},
 };
 
+// Scripts are a few KiB; a file this large is not a script, and reading it would only cost memory.
+constexpr LONGLONG kMaxScriptBytes = 16 * 1024 * 1024;
+
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.rfind('\\');
   return slash == std::string::npos ? path : path.substr(0, slash);
@@ -35,11 +43,142 @@ void SetPackageField(lua_State* state, const char* field, const std::string& val
   lua_pop(state, 1);
 }
 
+// A script file read whole. Not `opened` means there is no readable file at the path (the module
+// searcher then tries its next template); `error` words a failure as Lua's own loader does.
+struct ScriptFile {
+  bool opened = false;
+  bool read = false;
+  std::string text;
+  std::string error;
+};
+
+// Through the wide-character API: an ANSI name cannot reach a file outside the ANSI code page.
+ScriptFile ReadScriptFile(const std::string& path) {
+  ScriptFile file;
+  const std::wstring widePath = QvText::FromUtf8(path);
+  UniqueFileHandle handle(::CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (widePath.empty() || !handle) {
+    file.error = "cannot open " + path + " (error " + std::to_string(::GetLastError()) + ")";
+    return file;
+  }
+  file.opened = true;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(handle.get(), &size)) {
+    file.error = "cannot read " + path + " (error " + std::to_string(::GetLastError()) + ")";
+    return file;
+  }
+  if (size.QuadPart > kMaxScriptBytes) {
+    file.error = "cannot read " + path + ": larger than " + std::to_string(kMaxScriptBytes) + " bytes";
+    return file;
+  }
+  file.text.resize(static_cast<size_t>(size.QuadPart));
+  size_t total = 0;
+  while (total < file.text.size()) {
+    DWORD chunk = 0;
+    if (!::ReadFile(handle.get(), file.text.data() + total, static_cast<DWORD>(file.text.size() - total),
+                    &chunk, nullptr)) {
+      file.error = "cannot read " + path + " (error " + std::to_string(::GetLastError()) + ")";
+      return file;
+    }
+    if (chunk == 0) break;  // the file shrank meanwhile
+    total += chunk;
+  }
+  file.text.resize(total);
+  file.read = true;
+  return file;
+}
+
+// Loads a file's text as Lua's own file loader does: a UTF-8 byte-order mark and a first line
+// starting with '#' are skipped, the line break kept so that line numbers still count from the top.
+// The chunk is named "@" + the UTF-8 path, which Lua's messages and the calling script's name show.
+int LoadFileText(lua_State* state, std::string_view text, const std::string& path) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  if (text.starts_with('#')) {
+    const size_t lineEnd = text.find('\n');
+    text.remove_prefix(lineEnd == std::string_view::npos ? text.size() : lineEnd);
+  }
+  const std::string chunkName = "@" + path;
+  return luaL_loadbufferx(state, text.data(), text.size(), chunkName.c_str(), nullptr);
+}
+
+// Leaves the loaded chunk, or the error message, on the stack; the Lua status.
+int LoadFile(lua_State* state, const std::string& path) {
+  const ScriptFile file = ReadScriptFile(path);
+  if (file.read) return LoadFileText(state, file.text, path);
+  lua_pushlstring(state, file.error.data(), file.error.size());
+  return LUA_ERRFILE;
+}
+
+// Lua's file searcher, with files read by ReadScriptFile: the templates of package.path (UTF-8),
+// '?' replaced by the module name with dots as backslashes. Leaves the loader and its file name (2),
+// the list of files tried (1), or an error message to raise (-1). Raises nothing itself.
+int FindModule(lua_State* state, const char* name, std::string_view templates) {
+  std::string fileName = name;
+  for (char& c : fileName)
+    if (c == '.') c = '\\';
+  std::string tried;
+  while (!templates.empty()) {
+    const size_t end = templates.find(';');
+    std::string candidate(templates.substr(0, end));
+    templates.remove_prefix(end == std::string_view::npos ? templates.size() : end + 1);
+    if (candidate.empty()) continue;
+    for (size_t mark = candidate.find('?'); mark != std::string::npos;
+         mark = candidate.find('?', mark + fileName.size()))
+      candidate.replace(mark, 1, fileName);
+    const ScriptFile file = ReadScriptFile(candidate);
+    if (!file.opened) {
+      tried.append("\n\tno file '").append(candidate).append("'");
+      continue;
+    }
+    if (file.read && LoadFileText(state, file.text, candidate) == LUA_OK) {
+      lua_pushlstring(state, candidate.data(), candidate.size());
+      return 2;
+    }
+    std::string reason = file.error;
+    if (file.read) {
+      const char* message = lua_tostring(state, -1);
+      reason = message != nullptr ? message : "";
+      lua_pop(state, 1);
+    }
+    lua_pushfstring(state, "error loading module '%s' from file '%s':\n\t%s", name, candidate.c_str(),
+                    reason.c_str());
+    return -1;
+  }
+  lua_pushlstring(state, tried.data(), tried.size());
+  return 1;
+}
+
+// package.searchers[2]; upvalue 1 is the package table.
+int SearchLuaModule(lua_State* state) {
+  const char* name = luaL_checkstring(state, 1);
+  lua_getfield(state, lua_upvalueindex(1), "path");
+  size_t length = 0;
+  const char* templates = lua_tolstring(state, -1, &length);
+  if (templates == nullptr) return luaL_error(state, "'package.path' must be a string");
+  const int results = FindModule(state, name, std::string_view(templates, length));
+  return results >= 0 ? results : lua_error(state);
+}
+
 // os.exit would end the whole tool with the script's code (0 even after Meta.SetFailed, 3 reading as
 // a missing administrator right) and skip the removal of the working directory. As an error, it
 // ends the script's call like any other error: logged and the run marked failed.
 int RefuseExit(lua_State* state) {
   return luaL_error(state, "os.exit is not available to uninstall scripts");
+}
+
+void InstallHostFunctions(lua_State* state) {
+  lua_getglobal(state, LUA_OSLIBNAME);
+  lua_pushcfunction(state, RefuseExit);
+  lua_setfield(state, -2, "exit");
+  lua_pop(state, 1);
+
+  lua_getglobal(state, LUA_LOADLIBNAME);
+  lua_getfield(state, -1, "searchers");
+  lua_pushvalue(state, -2);
+  lua_pushcclosure(state, SearchLuaModule, 1);
+  lua_rawseti(state, -2, 2);
+  lua_pop(state, 2);
 }
 
 }  // namespace
@@ -61,14 +200,12 @@ bool LuaScript::InitializeLuaState() {
     luaL_requiref(state, library.name, library.func, 1);
     lua_pop(state, 1);
   }
-  lua_getglobal(state, LUA_OSLIBNAME);
-  lua_pushcfunction(state, RefuseExit);
-  lua_setfield(state, -2, "exit");
-  lua_pop(state, 1);
-  // require finds modules beside the script and nowhere else.
+  InstallHostFunctions(state);
+  // require finds modules beside the script and nowhere else. The script API takes UTF-8, so the
+  // folder and package.path are UTF-8; package.cpath stays ANSI, for Lua's own DLL loader.
   const std::string directory = DirectoryOf(path_);
   SetPackageField(state, "path", directory + "\\?.lua");
-  SetPackageField(state, "cpath", directory + "\\?.dll");
+  SetPackageField(state, "cpath", QvText::ToAnsi(QvText::FromUtf8(directory)) + "\\?.dll");
   lua_pushlstring(state, directory.data(), directory.size());
   lua_setglobal(state, "CurrentScriptDir");
   Lua::RegisterScriptApi(state);
@@ -78,7 +215,7 @@ bool LuaScript::InitializeLuaState() {
 int LuaScript::LoadAndRun() {
   lua_State* state = state_.get();
   const int loaded = source_.empty()
-                         ? luaL_loadfilex(state, path_.c_str(), nullptr)
+                         ? LoadFile(state, path_)
                          : luaL_loadbufferx(state, source_.data(), source_.size(), path_.c_str(), nullptr);
   if (loaded != LUA_OK) return loaded;
   return lua_pcall(state, 0, 0, 0);

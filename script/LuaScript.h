@@ -9,8 +9,10 @@
 
 class LuaScript {
  public:
-  // `path` is the script file in the ANSI code page; a non-empty `source` is loaded instead of the
-  // file, under `path` as the chunk name. No state exists until Initialize.
+  // `path` is the script file in UTF-8, the encoding of every string of the script API; the file is
+  // read through the wide-character API (at most 16 MiB) and loaded under "@" + path. A non-empty
+  // `source` is loaded instead of the file, under `path` as the chunk name. No state exists until
+  // Initialize.
   explicit LuaScript(std::string path, std::string source = {});
   LuaScript(const LuaScript&) = delete;
   LuaScript& operator=(const LuaScript&) = delete;
@@ -26,7 +28,9 @@ class LuaScript {
   // The top of the stack as text: strings as they are, numbers in Lua's form; otherwise empty.
   virtual std::string GetTopString();
   // New state with the standard libraries, package paths, CurrentScriptDir and the script API.
-  // os.exit raises instead of ending the process.
+  // os.exit raises instead of ending the process; require reads Lua modules through the
+  // wide-character API from the templates of package.path (UTF-8, like CurrentScriptDir);
+  // package.cpath is in the ANSI code page, for Lua's own DLL loader.
   virtual bool InitializeLuaState();
 
  protected:

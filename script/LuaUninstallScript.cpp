@@ -60,7 +60,7 @@ bool LuaUninstallScript::IsValidScript() {
   const bool hasCleanup = IsFunction("CleanupProduct");
   const bool valid = hasId && hasDetect && hasCleanup;
   if (!valid)
-    QV_BREL_LOG(QV_DEBUG, L"'%S' is not a valid uninstall script, treating it as library", Path().c_str());
+    QV_BREL_LOG(QV_DEBUG, "'%hs' is not a valid uninstall script, treating it as library", Path().c_str());
   return valid;
 }
 

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
+#include "base/UniqueHandle.h"
+#include "base/Utf8.h"
 #include "script/LuaApi.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/unit/script/ScriptProbe.h"
@@ -32,6 +35,53 @@ TEST(LuaScript, ScriptFolderIsTheDirectoryAndTheOnlyModulePath) {
   EXPECT_EQ(script.Global("packageCpath"), dir.AnsiPath() + "\\?.dll");
   EXPECT_EQ(script.Global("answer"), "42");
   EXPECT_EQ(script.Global("libSource"), "@" + dir.AnsiPath() + "\\lib_common.lua");
+}
+
+int WhoCalls(lua_State* state) {
+  Lua::PushString(state, Lua::CallingScriptName(state));
+  return 1;
+}
+
+// Names outside the ANSI code page (1252 here) reach the files; the script sees them in UTF-8.
+TEST(LuaScript, ScriptsAndModulesLoadThroughWideNames) {
+  for (const wchar_t* folder : {L"qv\u00e4", L"qv\u043a\u0438\u0440"}) {
+    ScratchDir dir(folder);
+    ASSERT_TRUE(dir.Write(L"lib_\u00fc.lua", "return {who = function() return WhoCalls() end}\n"));
+    ASSERT_TRUE(dir.Write(L"\u0441\u043a.lua", "fromLib = require('lib_\xC3\xBC').who()\n"));
+    const std::string utf8 = QvText::ToUtf8(dir.Path());
+    ScriptProbe script(utf8 + "\\\xD1\x81\xD0\xBA.lua");
+    ASSERT_TRUE(script.InitializeLuaState());
+    script.SetNative("WhoCalls", WhoCalls);
+    ASSERT_EQ(script.LoadAndRun(), LUA_OK) << script.GetTopString();
+    EXPECT_EQ(script.Global("fromLib"), "lib_\xC3\xBC.lua");
+    EXPECT_EQ(script.Global("CurrentScriptDir"), utf8);
+    EXPECT_FALSE(script.RunChunk("require('absent')", "=absent"));
+    EXPECT_NE(script.GetTopString().find("no file '" + utf8 + "\\absent.lua'"), std::string::npos);
+  }
+}
+
+// A file loads as Lua's own loader reads files (byte-order mark, '#' first line), within a limit.
+TEST(LuaScript, FileTextLoadsAsLuasOwnLoaderReadsIt) {
+  ScratchDir dir;
+  const std::string path = QvText::ToUtf8(dir.Path());
+  UniqueFileHandle huge(
+      ::CreateFileW(dir.Child(L"huge.lua").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  ASSERT_TRUE(huge && ::SetFilePointerEx(huge.get(), {.QuadPart = (16 << 20) + 1}, nullptr, FILE_BEGIN) &&
+              ::SetEndOfFile(huge.get()));
+  huge.reset();
+  ASSERT_TRUE(dir.Write(L"bom.lua",
+                        "\xEF\xBB\xBF"
+                        "error('one')") &&
+              dir.Write(L"hash.lua", "#!lua\nerror('two')"));
+  for (const auto& [file, status, top] :
+       {std::tuple{"bom.lua", LUA_ERRRUN, path + "\\bom.lua:1: one"},
+        {"hash.lua", LUA_ERRRUN, path + "\\hash.lua:2: two"},
+        {"huge.lua", LUA_ERRFILE, "cannot read " + path + "\\huge.lua: larger than 16777216 bytes"}}) {
+    ScriptProbe script(path + "\\" + file);
+    ASSERT_TRUE(script.InitializeLuaState());
+    EXPECT_EQ(script.LoadAndRun(), status) << file;
+    EXPECT_EQ(script.GetTopString(), top);
+  }
 }
 
 TEST(LuaScript, OpensTheStandardLibrariesAndTheHostModules) {
