@@ -2,6 +2,7 @@
 #include "script/LuaApi.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "base/LineBreaks.h"
 #include "base/Utf8.h"
@@ -32,6 +33,43 @@ std::string_view OptString(lua_State* state, int arg) {
 }
 
 lua_Integer CheckInteger(lua_State* state, int arg) { return luaL_checkinteger(state, arg); }
+
+namespace {
+// Raises "bad argument #<arg> to '<function>' (<expected> expected, got <type>)".
+[[noreturn]] void RaiseTypeError(lua_State* state, int arg, const char* expected) {
+  luaL_argerror(state, arg,
+                lua_pushfstring(state, "%s expected, got %s", expected, luaL_typename(state, arg)));
+  // luaL_argerror does not return; this keeps the compiler from assuming otherwise.
+  std::abort();
+}
+}  // namespace
+
+std::string_view ArgCursor::ReadString(int arg) {
+  size_t length = 0;
+  const char* text = lua_tolstring(state_, arg, &length);
+  if (text == nullptr) RaiseTypeError(state_, arg, lua_typename(state_, LUA_TSTRING));
+  return {text, length};
+}
+
+lua_Integer ArgCursor::ReadInteger(int arg) {
+  int isInteger = 0;
+  const lua_Integer value = lua_tointegerx(state_, arg, &isInteger);
+  if (isInteger) return value;
+  if (lua_isnumber(state_, arg)) luaL_argerror(state_, arg, "number has no integer representation");
+  RaiseTypeError(state_, arg, lua_typename(state_, LUA_TNUMBER));
+}
+
+std::optional<std::string_view> ArgCursor::OptString() {
+  const int arg = next_++;
+  if (lua_isnoneornil(state_, arg)) return std::nullopt;
+  return ReadString(arg);
+}
+
+std::optional<lua_Integer> ArgCursor::OptInteger() {
+  const int arg = next_++;
+  if (lua_isnoneornil(state_, arg)) return std::nullopt;
+  return ReadInteger(arg);
+}
 
 std::wstring ToWide(std::string_view utf8) { return QvText::FromUtf8(utf8); }
 

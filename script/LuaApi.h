@@ -2,6 +2,7 @@
 // pushing results (UTF-8 on the Lua side, UTF-16 on ours), the calling script's name, the stack dump.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,31 @@ std::string_view CheckString(lua_State* state, int arg);
 std::string_view OptString(lua_State* state, int arg);
 // A number with an integer value (or a string convertible to one).
 lua_Integer CheckInteger(lua_State* state, int arg);
+
+// Walks a native's positional arguments from the first: every read takes the next position.
+// Required reads raise the standard argument errors ("bad argument #2 to 'Find' (number expected,
+// got nil)"); an optional read gives nothing for an absent or nil argument and raises like the
+// required one for any other value of the wrong type. Strings accept numbers (converted in place, the
+// view living while the argument does); integers accept numbers with an integer value and strings
+// convertible to one. The same longjmp rule as for the readers above applies.
+class ArgCursor {
+ public:
+  explicit ArgCursor(lua_State* state) : state_(state) {}
+
+  std::string_view String() { return ReadString(next_++); }
+  lua_Integer Integer() { return ReadInteger(next_++); }
+  std::optional<std::string_view> OptString();
+  std::optional<lua_Integer> OptInteger();
+  // The position the next read takes.
+  int Position() const { return next_; }
+
+ private:
+  std::string_view ReadString(int arg);
+  lua_Integer ReadInteger(int arg);
+
+  lua_State* state_;
+  int next_ = 1;
+};
 
 // UTF-8 from Lua to UTF-16; invalid input gives an empty string.
 std::wstring ToWide(std::string_view utf8);

@@ -2,14 +2,12 @@
 // and its removal (links removed as links, locked entries optionally scheduled for restart).
 #include "sysops/QvPath.h"
 
+#include "base/DirectoryListing.h"
+
 namespace {
 
 // CreateDirectoryW refuses paths of MAX_PATH - 12 characters and more (room for an 8.3 name).
 constexpr std::size_t ShortPathLimit = MAX_PATH - 12;
-
-bool IsDotOrDotDot(const wchar_t* name) {
-  return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
-}
 
 bool ScheduleDeletion(const std::wstring& path) {
   return ::MoveFileExW(QvPath::ToSystemPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
@@ -19,25 +17,21 @@ bool ScheduleDeletion(const std::wstring& path) {
 bool RemoveTree(const std::wstring& path, DWORD attributes, bool delayIfLocked) {
   bool success = true;
   if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    WIN32_FIND_DATAW data;
-    UniqueFindHandle find(::FindFirstFileExW(QvPath::ToSystemPath(QvPath::Join(path, L"*")).c_str(),
-                                             FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                             FIND_FIRST_EX_LARGE_FETCH));
-    if (!find) return false;
-    do {
-      if (IsDotOrDotDot(data.cFileName)) continue;
-      const std::wstring child = QvPath::Join(path, data.cFileName);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        success &= RemoveTree(child, data.dwFileAttributes, delayIfLocked);
+    QvPath::DirectoryListing listing(QvPath::ToSystemPath(QvPath::Join(path, L"*")));
+    if (!listing.Opened()) return false;
+    while (listing.Next()) {
+      const std::wstring child = QvPath::Join(path, listing.Name());
+      if (listing.IsDirectory()) {
+        success &= RemoveTree(child, listing.Attributes(), delayIfLocked);
         continue;
       }
       const std::wstring systemChild = QvPath::ToSystemPath(child);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-        ::SetFileAttributesW(systemChild.c_str(), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+      if (listing.Attributes() & FILE_ATTRIBUTE_READONLY)
+        ::SetFileAttributesW(systemChild.c_str(), listing.Attributes() & ~FILE_ATTRIBUTE_READONLY);
       if (!::DeleteFileW(systemChild.c_str())) success &= delayIfLocked && ScheduleDeletion(child);
-    } while (::FindNextFileW(find.get(), &data));
+    }
     // An enumeration that broke off leaves entries nobody looked at.
-    if (::GetLastError() != ERROR_NO_MORE_FILES) success = false;
+    if (!listing.Completed()) success = false;
   }
   if (!::RemoveDirectoryW(QvPath::ToSystemPath(path).c_str()))
     success &= delayIfLocked && ScheduleDeletion(path);

@@ -5,47 +5,33 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 
 #include "LogTestSupport.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
 
 using LogTest::ParsedLine;
 
-std::wstring HelperPath() {
-  wchar_t self[MAX_PATH];
-  const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self, length);
-  return path.substr(0, path.rfind(L'\\') + 1) + L"log_writer.exe";
-}
-
 // Starts the helper with `arguments`, under `token` when one is given.
-UniqueHandle StartWriter(const std::wstring& arguments, HANDLE token = nullptr) {
-  std::wstring commandLine = L"\"" + HelperPath() + L"\" " + arguments;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  const BOOL started = token ? ::CreateProcessAsUserW(token, nullptr, commandLine.data(), nullptr, nullptr,
-                                                      FALSE, 0, nullptr, nullptr, &startup, &process)
-                             : ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                                nullptr, nullptr, &startup, &process);
-  if (!started) return {};
-  const UniqueHandle thread(process.hThread);
-  return UniqueHandle(process.hProcess);
+std::unique_ptr<QvTest::ChildProcess> StartWriter(const std::wstring& arguments, HANDLE token = nullptr) {
+  QvTest::ChildOptions options;
+  options.token = token;
+  return std::make_unique<QvTest::ChildProcess>(QvTest::HelperCommand(L"log_writer", arguments), options);
 }
 
-DWORD WaitExitCode(const UniqueHandle& process) {
-  if (::WaitForSingleObject(process.get(), 180000) != WAIT_OBJECT_0) return STILL_ACTIVE;
-  DWORD code = STILL_ACTIVE;
-  ::GetExitCodeProcess(process.get(), &code);
-  return code;
+// The writer's exit code once it ended; STILL_ACTIVE when it did not within three minutes.
+DWORD WaitExitCode(QvTest::ChildProcess& writer) {
+  return writer.Wait(180000) ? writer.ExitCode() : STILL_ACTIVE;
 }
 
 class CrossProcessTest : public LogTest::LoggingTest {
  protected:
   void SetUp() override {
     LoggingTest::SetUp();
-    if (!LogTest::FileExists(HelperPath())) GTEST_SKIP() << "log_writer.exe is not built beside the tests";
+    if (!QvTest::FileExists(QvTest::ProgramFolder() + L"log_writer.exe"))
+      GTEST_SKIP() << "log_writer.exe is not built beside the tests";
   }
 };
 
@@ -58,16 +44,15 @@ TEST_F(CrossProcessTest, TwoWritersShareOneFileLineByLine) {
   const UniqueHandle go(::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
   ASSERT_TRUE(go);
   const std::wstring common = component_ + L" " + std::to_wstring(kCount);
-  const UniqueHandle writerA = StartWriter(L"write " + common + L" A " + eventName);
-  const UniqueHandle writerB = StartWriter(L"write " + common + L" B " + eventName);
-  ASSERT_TRUE(writerA);
-  ASSERT_TRUE(writerB);
+  const auto writerA = StartWriter(L"write " + common + L" A " + eventName);
+  const auto writerB = StartWriter(L"write " + common + L" B " + eventName);
+  ASSERT_TRUE(writerA->Started());
+  ASSERT_TRUE(writerB->Started());
   // Both initialise first, then write at the same time.
   ::SetEvent(go.get());
-  EXPECT_EQ(WaitExitCode(writerA), 0u);
-  EXPECT_EQ(WaitExitCode(writerB), 0u);
-  const std::map<unsigned long, std::string> writerOf = {{::GetProcessId(writerA.get()), "A"},
-                                                         {::GetProcessId(writerB.get()), "B"}};
+  EXPECT_EQ(WaitExitCode(*writerA), 0u);
+  EXPECT_EQ(WaitExitCode(*writerB), 0u);
+  const std::map<unsigned long, std::string> writerOf = {{writerA->Id(), "A"}, {writerB->Id(), "B"}};
 
   const std::optional<std::string> text = LogTest::ReadFileBytes(LogFile(component_));
   ASSERT_TRUE(text);
@@ -124,12 +109,12 @@ TEST_F(CrossProcessTest, NonAdministratorWritesUnderLocalAppData) {
 
   const std::wstring localDir =
       LogTest::KnownFolder(FOLDERID_LocalAppData) + L"\\Quorvel\\Log\\" + component_;
-  extraTrees_.push_back(localDir);
-  const UniqueHandle writer = StartWriter(L"write " + component_ + L" 3 U", restricted.get());
-  ASSERT_TRUE(writer);
-  ASSERT_EQ(WaitExitCode(writer), 0u);
+  Claim(localDir);
+  const auto writer = StartWriter(L"write " + component_ + L" 3 U", restricted.get());
+  ASSERT_TRUE(writer->Started());
+  ASSERT_EQ(WaitExitCode(*writer), 0u);
 
-  EXPECT_FALSE(LogTest::DirectoryExists(Dir()));  // not ProgramData
+  EXPECT_FALSE(QvTest::DirectoryExists(Dir()));  // not ProgramData
   const std::optional<std::string> text = LogTest::ReadFileBytes(localDir + L"\\" + component_ + L".log");
   ASSERT_TRUE(text);
   const std::vector<ParsedLine> records = LogTest::ParseRecords(*text);

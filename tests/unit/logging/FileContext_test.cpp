@@ -26,14 +26,11 @@ class FileContextTest : public LogTest::LoggingTest {
     return index == 0 ? LogFile(L"app") : Dir() + L"\\app." + std::to_wstring(index) + L".log";
   }
   std::string Content(int index) const { return ReadFileBytes(Generation(index)).value_or("<missing>"); }
-  // A scratch folder beside the log folders, removed after the test.
-  std::wstring Scratch(const wchar_t* name) {
-    const std::wstring path =
-        LogTest::ProgramData() + L"\\" + name + std::to_wstring(::GetCurrentProcessId());
-    LogTest::RemoveTree(path);
-    extraTrees_.push_back(path);
-    EXPECT_TRUE(::CreateDirectoryW(path.c_str(), nullptr));
-    return path;
+  // A scratch folder of the test's own, removed after the test.
+  std::wstring Scratch(const wchar_t* prefix) {
+    scratch_.push_back(std::make_unique<QvTest::ScratchDir>(prefix));
+    EXPECT_TRUE(scratch_.back()->Created());
+    return scratch_.back()->Path();
   }
   // Gives Dir() its parents, so a test can put something where the component folder goes.
   void CreateParents() {
@@ -41,72 +38,26 @@ class FileContextTest : public LogTest::LoggingTest {
     ::CreateDirectoryW(quorvel.c_str(), nullptr);
     ::CreateDirectoryW((quorvel + L"\\Log").c_str(), nullptr);
   }
+
+  std::vector<std::unique_ptr<QvTest::ScratchDir>> scratch_;
 };
 
 bool MutexExists(const std::wstring& name) {
   return UniqueHandle(::OpenMutexW(SYNCHRONIZE, FALSE, name.c_str())).valid();
 }
 
-// Wine's name of a Windows path on the host; empty when not running under Wine.
-std::string UnixPath(const std::wstring& path) {
-  using ToUnix = char*(CDECL*)(LPCWSTR);
-  const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (toUnix == nullptr) return {};
-  char* name = toUnix(path.c_str());
-  if (name == nullptr) return {};
-  std::string result = name;
-  ::HeapFree(::GetProcessHeap(), 0, name);
-  return result;
-}
-
-// Runs a host program (Wine starts ELF binaries too). Its handle cannot be waited for, so callers
-// wait for the effect instead.
-bool RunHostCommand(const std::string& commandLine) {
-  std::wstring command = LogTest::Widen(commandLine);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-    return false;
-  const UniqueHandle processHandle(process.hProcess);
-  const UniqueHandle threadHandle(process.hThread);
-  return true;
-}
-
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD timeoutMs = 10000) {
-  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-  while (!condition()) {
-    if (::GetTickCount64() > end) return false;
-    ::Sleep(10);
-  }
-  return true;
-}
-
-std::vector<std::wstring> ListFolder(const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW data;
-  const UniqueFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
-  if (!find) return names;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (::FindNextFileW(find.get(), &data));
-  return names;
-}
+using QvTest::ListFolder;
 
 }  // namespace
 
 TEST_F(FileContextTest, ResolvesOnceIntoProgramDataWithNamedMutex) {
   auto context = NewContext();
-  EXPECT_FALSE(LogTest::DirectoryExists(Dir()));  // nothing on disk before Initialize
+  EXPECT_FALSE(QvTest::DirectoryExists(Dir()));  // nothing on disk before Initialize
   ASSERT_TRUE(context->Initialize());
   if (!context->IsElevated()) GTEST_SKIP() << "tests are expected to run as an administrator";
   EXPECT_FALSE(context->IsLowIntegrity());
   EXPECT_EQ(context->GetBasePath(), Dir() + L"\\app");
-  EXPECT_TRUE(LogTest::DirectoryExists(Dir()));
+  EXPECT_TRUE(QvTest::DirectoryExists(Dir()));
   EXPECT_FALSE(context->Initialize());  // resolved once only
   EXPECT_EQ(context->GetFileName(0), Dir() + L"\\app.log");
   EXPECT_EQ(context->GetFileName(2), Dir() + L"\\app.2.log");
@@ -142,7 +93,7 @@ class LowIntegrityContext : public FileContext {
 TEST_F(FileContextTest, LowIntegrityUsesLocalAppDataLowAndASessionMutex) {
   const std::wstring lowDir =
       LogTest::KnownFolder(FOLDERID_LocalAppDataLow) + L"\\Quorvel\\Log\\" + component_;
-  extraTrees_.push_back(lowDir);
+  Claim(lowDir);
   LowIntegrityContext context(std::make_unique<QvBrelLogging::FileSystem::Path>(), L"", component_, L"app",
                               QvBrelLogging::LevelInfo, 0);
   ASSERT_TRUE(context.Initialize());
@@ -153,7 +104,7 @@ TEST_F(FileContextTest, LowIntegrityUsesLocalAppDataLowAndASessionMutex) {
   EXPECT_FALSE(MutexExists(context.GetMutexName(false)));
   context.Write("low\r\n");
   EXPECT_EQ(ReadFileBytes(lowDir + L"\\app.log").value_or(""), "low\r\n");
-  EXPECT_FALSE(LogTest::DirectoryExists(Dir()));
+  EXPECT_FALSE(QvTest::DirectoryExists(Dir()));
 }
 
 TEST_F(FileContextTest, SizeLimitIsReadAtEveryInitialize) {
@@ -177,7 +128,7 @@ TEST_F(FileContextTest, ZeroSizeLimitRotatesAtEveryWrite) {
   EXPECT_EQ(Content(0), "four\r\n");
   EXPECT_EQ(Content(1), "three\r\n");
   EXPECT_EQ(Content(2), "two\r\n");
-  EXPECT_FALSE(LogTest::FileExists(Generation(3)));
+  EXPECT_FALSE(QvTest::FileExists(Generation(3)));
   EXPECT_EQ(ListFolder(Dir()).size(), 3u);
 }
 
@@ -186,12 +137,12 @@ TEST_F(FileContextTest, FullFileRotatesWhenTheFirstGenerationIsMissing) {
   auto context = NewContext();
   ASSERT_TRUE(context->Initialize());
   const std::string full(1024, 'f');
-  ASSERT_TRUE(LogTest::WriteFileBytes(Generation(0), full));
-  ASSERT_TRUE(LogTest::WriteFileBytes(Generation(2), "oldest\r\n"));
+  ASSERT_TRUE(QvTest::WriteWholeFile(Generation(0), full));
+  ASSERT_TRUE(QvTest::WriteWholeFile(Generation(2), "oldest\r\n"));
   context->Write("new\r\n");
   EXPECT_EQ(Content(0), "new\r\n");
   EXPECT_EQ(Content(1), full);
-  EXPECT_FALSE(LogTest::FileExists(Generation(2)));
+  EXPECT_FALSE(QvTest::FileExists(Generation(2)));
 
   // Below the limit the open file is appended to; at the limit the next write rotates again.
   const std::string line = std::string(400, 'a') + "\r\n";
@@ -218,12 +169,12 @@ TEST_F(FileContextTest, RotationThatCannotMoveTheFileAppendsInstead) {
     context->Write("second\r\n");
   }
   EXPECT_EQ(Content(0), "first\r\nsecond\r\n");
-  EXPECT_FALSE(LogTest::FileExists(Generation(1)));
+  EXPECT_FALSE(QvTest::FileExists(Generation(1)));
 }
 
 TEST_F(FileContextTest, SecondHardLinkIsRefusedAndRotatedAway) {
   const std::wstring outside = Scratch(L"QvTestOutside_") + L"\\victim.txt";
-  ASSERT_TRUE(LogTest::WriteFileBytes(outside, "victim\r\n"));
+  ASSERT_TRUE(QvTest::WriteWholeFile(outside, "victim\r\n"));
   auto context = NewContext();
   ASSERT_TRUE(context->Initialize());
   ASSERT_TRUE(::CreateHardLinkW(Generation(0).c_str(), outside.c_str(), nullptr));
@@ -237,7 +188,7 @@ TEST_F(FileContextTest, SecondHardLinkIsRefusedAndRotatedAway) {
 
 TEST_F(FileContextTest, FileWhereTheFolderBelongsDisablesLogging) {
   CreateParents();
-  ASSERT_TRUE(LogTest::WriteFileBytes(Dir(), "not a folder"));
+  ASSERT_TRUE(QvTest::WriteWholeFile(Dir(), "not a folder"));
   auto context = NewContext();
   EXPECT_FALSE(context->Initialize());
   EXPECT_TRUE(context->GetBasePath().empty());
@@ -249,26 +200,10 @@ TEST_F(FileContextTest, FileWhereTheFolderBelongsDisablesLogging) {
 
 TEST_F(FileContextTest, LinkedLogFolderIsNeverWrittenThrough) {
   const std::wstring target = Scratch(L"QvTestLinkTarget_");
-  ASSERT_TRUE(LogTest::WriteFileBytes(target + L"\\keep.txt", "keep"));
+  ASSERT_TRUE(QvTest::WriteWholeFile(target + L"\\keep.txt", "keep"));
   CreateParents();
-  const std::string unixTarget = UnixPath(target);
-  const std::string unixLink = UnixPath(Dir());
-  if (unixTarget.empty() || unixLink.empty())
-    GTEST_SKIP() << "makes its directory link on the host, which needs Wine";
-  ASSERT_EQ(unixTarget.find(' '), std::string::npos);
-  ASSERT_EQ(unixLink.find(' '), std::string::npos);
-  // Deleting the link through Wine would act on the target: the host removes it.
-  const ScopeExit removeLink([&] {
-    if (::GetFileAttributesW(Dir().c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) {
-      RunHostCommand("/bin/rm -f " + unixLink);
-      WaitFor([&] { return ::GetFileAttributesW(Dir().c_str()) == INVALID_FILE_ATTRIBUTES; });
-    }
-  });
-  ASSERT_TRUE(RunHostCommand("/bin/ln -s " + unixTarget + " " + unixLink));
-  ASSERT_TRUE(WaitFor([&] {
-    const DWORD attributes = ::GetFileAttributesW(Dir().c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-  }));
+  // The test's end removes the link as a link (Wine would act on the target).
+  ASSERT_TRUE(QvTest::MakeFolderLink(Dir(), target));
 
   auto context = NewContext();
   const bool resolved = context->Initialize();
@@ -320,7 +255,7 @@ TEST_F(FileContextTest, DeletionMovesAsideOrWaitsForRestart) {
   const std::wstring folder = Scratch(L"QvTestDelete_");
   auto context = NewContext();
   const std::wstring file = folder + L"\\old.log";
-  ASSERT_TRUE(LogTest::WriteFileBytes(file, "old"));
+  ASSERT_TRUE(QvTest::WriteWholeFile(file, "old"));
   context->SafeDelete(file);
   EXPECT_TRUE(ListFolder(folder).empty());
   context->SafeDelete(file);  // a missing file is no error
@@ -342,7 +277,7 @@ TEST_F(FileContextTest, DeletionMovesAsideOrWaitsForRestart) {
       ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPending);
   });
   const std::wstring locked = folder + L"\\locked.log";
-  ASSERT_TRUE(LogTest::WriteFileBytes(locked, "locked"));
+  ASSERT_TRUE(QvTest::WriteWholeFile(locked, "locked"));
   {
     const UniqueFileHandle open(
         ::CreateFileW(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));

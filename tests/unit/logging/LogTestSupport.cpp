@@ -8,11 +8,6 @@
 
 namespace LogTest {
 
-namespace {
-const wchar_t* const kKeyChain[] = {L"SOFTWARE\\Quorvel", L"SOFTWARE\\Quorvel\\BREL",
-                                    QvBrelLogging::Platform::kLoggingKey};
-}  // namespace
-
 std::wstring KnownFolder(const GUID& id) {
   PWSTR path = nullptr;
   if (FAILED(::SHGetKnownFolderPath(id, 0, nullptr, &path))) return {};
@@ -28,34 +23,9 @@ std::wstring LogDirectory(const std::wstring& component) {
 }
 
 std::optional<std::string> ReadFileBytes(const std::wstring& path) {
-  const UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                            OPEN_EXISTING, 0, nullptr));
-  if (!file) return std::nullopt;
   std::string content;
-  char buffer[65536];
-  DWORD read = 0;
-  while (::ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
-    content.append(buffer, read);
+  if (!QvTest::TryReadWholeFile(path, content)) return std::nullopt;
   return content;
-}
-
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-  const UniqueFileHandle file(
-      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
-}
-
-bool FileExists(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExists(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -71,25 +41,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
     at = end + 2;
   }
   return lines;
-}
-
-void RemoveTree(const std::wstring& path) {
-  WIN32_FIND_DATAW data;
-  const UniqueFindHandle find(::FindFirstFileW((path + L"\\*").c_str(), &data));
-  if (find) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(child.c_str());
-      }
-    } while (::FindNextFileW(find.get(), &data));
-  }
-  ::RemoveDirectoryW(path.c_str());
 }
 
 std::wstring Widen(const std::string& text) { return QvText::FromUtf8(text); }
@@ -152,58 +103,27 @@ std::vector<ParsedLine> ParseRecords(const std::string& fileText) {
 void LoggingTest::SetUp() {
   // Every logging test reads the machine-wide logging values; tests of other processes that run at
   // the same time must not see this one's values.
-  lock_.reset(::CreateMutexW(nullptr, FALSE, L"Global\\QvLoggingUnitTestsLock"));
-  ASSERT_TRUE(lock_);
-  const DWORD wait = ::WaitForSingleObject(lock_.get(), 240000);
-  ASSERT_TRUE(wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) << wait;
-
-  for (const wchar_t* path : kKeyChain) {
-    UniqueHKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-      createdKeys_.push_back(path);
-  }
-  for (const wchar_t* name : {L"LogLevel", L"LogMaxSizeKB", L"DebugOutputLogging"}) {
-    SavedValue saved{name, std::nullopt};
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE, QvBrelLogging::Platform::kLoggingKey, name, RRF_RT_REG_DWORD,
-                       nullptr, &value, &size) == ERROR_SUCCESS)
-      saved.value = value;
-    saved_.push_back(saved);
-  }
+  ASSERT_TRUE(lock_.Acquire());
+  values_ = std::make_unique<QvTest::LoggingValues>();
+  ASSERT_TRUE(values_->Saved());
   // Values another run left behind would change what these tests see.
-  for (const SavedValue& saved : saved_)
-    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, QvBrelLogging::Platform::kLoggingKey, saved.name.c_str());
+  ASSERT_TRUE(values_->ClearAll());
 
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   component_ = L"QvTest_" + Widen(info->test_suite_name()) + L"_" + Widen(info->name()) + L"_" +
                std::to_wstring(::GetCurrentProcessId());
-  RemoveTree(Dir());
+  Claim(Dir());
 }
 
 void LoggingTest::TearDown() {
-  RemoveTree(Dir());
-  for (const std::wstring& tree : extraTrees_) RemoveTree(tree);
+  claimed_.clear();
   ::RemoveDirectoryW((ProgramData() + L"\\Quorvel\\NS").c_str());  // only when empty
-  for (const SavedValue& saved : saved_) {
-    if (saved.value) {
-      const DWORD value = *saved.value;
-      ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, QvBrelLogging::Platform::kLoggingKey, saved.name.c_str(),
-                        REG_DWORD, &value, sizeof(value));
-    } else {
-      ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, QvBrelLogging::Platform::kLoggingKey, saved.name.c_str());
-    }
-  }
-  // Keys this test created go again, deepest first (a key that gained sub-keys meanwhile stays).
-  for (auto it = createdKeys_.rbegin(); it != createdKeys_.rend(); ++it)
-    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, it->c_str(), 0, 0);
-  if (lock_) ::ReleaseMutex(lock_.get());
+  values_.reset();
+  lock_.Release();
 }
 
 void LoggingTest::SetRegistryDword(const wchar_t* name, DWORD value) {
-  ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, QvBrelLogging::Platform::kLoggingKey, name, REG_DWORD,
-                              &value, sizeof(value)),
-            ERROR_SUCCESS);
+  ASSERT_TRUE(values_->Set(name, value));
 }
 
 std::vector<ParsedLine> LoggingTest::Records(const std::wstring& fileName) const {

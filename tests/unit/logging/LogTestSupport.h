@@ -1,5 +1,5 @@
-// Shared fixture pieces of the logging suites: a lock that keeps logging tests of several processes
-// from seeing each other's registry values, registry value restore, scratch folders, file reading.
+// Shared fixture pieces of the logging suites: the logging test lock and pinned registry values
+// (tests/support/LoggingValues.h), the component's folders, log line parsing.
 #pragma once
 
 #include <windows.h>
@@ -11,8 +11,11 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
 #include "logging/Logger.h"
-#include "base/UniqueHandle.h"
+#include "tests/support/LoggingValues.h"
+#include "tests/support/ScratchDir.h"
 
 namespace LogTest {
 
@@ -23,13 +26,8 @@ std::wstring LogDirectory(const std::wstring& component);
 
 // Whole file as bytes; nullopt when it cannot be opened.
 std::optional<std::string> ReadFileBytes(const std::wstring& path);
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
-bool FileExists(const std::wstring& path);
-bool DirectoryExists(const std::wstring& path);
 // Lines split at "\r\n" (the final terminator gives no extra empty line).
 std::vector<std::string> SplitLines(const std::string& text);
-// Removes a folder tree that contains no links.
-void RemoveTree(const std::wstring& path);
 std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& text);
 
@@ -50,9 +48,9 @@ std::optional<ParsedLine> ParseLine(const std::string& line);
 // a line that is neither.
 std::vector<ParsedLine> ParseRecords(const std::string& fileText);
 
-// Base of every test that runs a real logger or file context: serialises with other logging test
-// processes, gives a unique component name, restores the logging registry values and removes
-// the component's log folder afterwards.
+// Base of every test that runs a real logger or file context: holds the logging test lock, clears
+// the logging values for the test and puts them back afterwards, gives a unique component name and
+// removes the component's log folder (and every folder claimed with Claim) before and after.
 class LoggingTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -63,18 +61,17 @@ class LoggingTest : public ::testing::Test {
   // Main log file of file name `fileName` in this test's folder.
   std::wstring LogFile(const std::wstring& fileName) const { return Dir() + L"\\" + fileName + L".log"; }
   std::vector<ParsedLine> Records(const std::wstring& fileName) const;
+  // Removes `path` now and when the test ends (a folder the code under test creates).
+  void Claim(const std::wstring& path) {
+    claimed_.push_back(std::make_unique<QvTest::ScratchDir>(QvTest::ScratchDir::Claim{path}));
+  }
 
   std::wstring component_;
-  std::vector<std::wstring> extraTrees_;  // removed in TearDown as well
 
  private:
-  struct SavedValue {
-    std::wstring name;
-    std::optional<DWORD> value;
-  };
-  UniqueHandle lock_;
-  std::vector<std::wstring> createdKeys_;
-  std::vector<SavedValue> saved_;
+  QvTest::LoggingLock lock_;
+  std::unique_ptr<QvTest::LoggingValues> values_;
+  std::vector<std::unique_ptr<QvTest::ScratchDir>> claimed_;
 };
 
 }  // namespace LogTest

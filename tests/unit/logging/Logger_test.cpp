@@ -215,14 +215,14 @@ TEST_F(LoggerTest, RegistryLevelReplacesTheInitialisationLevel) {
   EXPECT_EQ(records[1].rest, "verbose");
 
   // Level 0 drops everything, fatal records and banners included: no file at all.
-  LogTest::RemoveTree(Dir());
+  QvTest::RemoveTree(Dir());
   SetRegistryDword(L"LogLevel", 0);
   logger = Start();
   EXPECT_FALSE(logger->IsEnabled(QvBrelLogging::LevelFatal));
   logger->Log(QvBrelLogging::LevelFatal, L"fatal");
   logger->Uninit();
   logger.reset();
-  EXPECT_FALSE(LogTest::FileExists(LogFile(L"app")));
+  EXPECT_FALSE(QvTest::FileExists(LogFile(L"app")));
 }
 
 TEST_F(LoggerTest, RegistryChangesWaitForTheNextRefresh) {
@@ -247,7 +247,7 @@ TEST_F(LoggerTest, RegistryChangesWaitForTheNextRefresh) {
 
 TEST_F(LoggerTest, DeferredStartWaitsForTheFirstLevelCheck) {
   auto logger = Start(QvBrelLogging::LevelInfo, QvBrelLogging::FlagDeferredStart);
-  EXPECT_FALSE(LogTest::DirectoryExists(Dir()));
+  EXPECT_FALSE(QvTest::DirectoryExists(Dir()));
   // The first check refreshes: the configured level (4) replaces the provisional 6.
   EXPECT_FALSE(logger->IsEnabled(QvBrelLogging::LevelVerbose));
   const std::vector<ParsedLine> records = AppRecords();
@@ -288,13 +288,13 @@ TEST_F(LoggerTest, UtcFlagStampsUtcAndNamesTheLocalOffset) {
 TEST_F(LoggerTest, SecondInitIsIgnoredUntilUninit) {
   auto logger = Start();
   const std::wstring other = component_ + L"_other";
-  extraTrees_.push_back(LogTest::LogDirectory(other));
+  Claim(LogTest::LogDirectory(other));
   logger->Init(nullptr, other.c_str(), L"other", QvBrelLogging::LevelVerbose,
                QvBrelLogging::FlagUtcTime | QvBrelLogging::FlagBannersAtDebug);
   EXPECT_FALSE(logger->IsEnabled(QvBrelLogging::LevelVerbose));
   logger->Log(QvBrelLogging::LevelInfo, L"first run");
   logger->Uninit();
-  EXPECT_FALSE(LogTest::DirectoryExists(LogTest::LogDirectory(other)));
+  EXPECT_FALSE(QvTest::DirectoryExists(LogTest::LogDirectory(other)));
 
   // After the end a new run starts with a new banner, in the same file.
   logger->Init(nullptr, component_.c_str(), L"app", QvBrelLogging::LevelInfo, 0);
@@ -349,21 +349,21 @@ TEST_F(LoggerTest, BannersAtDebugLevelWithTheirFlag) {
 
 TEST_F(LoggerTest, NamespaceAndUserSidShapeThePath) {
   const std::wstring nsRoot = LogTest::ProgramData() + L"\\Quorvel\\NS\\QvTestNs" + component_;
-  extraTrees_.push_back(nsRoot);
+  Claim(nsRoot);
   auto logger = Start(QvBrelLogging::LevelInfo, 0, L"default");
   logger->Uninit();
-  EXPECT_TRUE(LogTest::FileExists(LogFile(L"app")));
+  EXPECT_TRUE(QvTest::FileExists(LogFile(L"app")));
 
   const std::wstring nameSpace = L"QvTestNs" + component_;
   logger = Start(QvBrelLogging::LevelInfo, 0, nameSpace.c_str());
   logger->Uninit();
-  EXPECT_TRUE(LogTest::FileExists(nsRoot + L"\\Log\\" + component_ + L"\\app.log"));
+  EXPECT_TRUE(QvTest::FileExists(nsRoot + L"\\Log\\" + component_ + L"\\app.log"));
 
   // UTF-8 initialisation reaches the same place.
   logger = std::make_unique<LoggerWin>();
   logger->Init(LogTest::Narrow(nameSpace).c_str(), LogTest::Narrow(component_).c_str(), "utf8", 4, 0);
   logger->Uninit();
-  EXPECT_TRUE(LogTest::FileExists(nsRoot + L"\\Log\\" + component_ + L"\\utf8.log"));
+  EXPECT_TRUE(QvTest::FileExists(nsRoot + L"\\Log\\" + component_ + L"\\utf8.log"));
 
   // Elevated (as tests run here), flag 0x08 appends the user's SID.
   logger = Start(QvBrelLogging::LevelInfo, QvBrelLogging::FlagUserSidInFileName);

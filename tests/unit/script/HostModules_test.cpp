@@ -11,6 +11,7 @@
 #include "script/LuaApi.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/unit/script/ScriptProbe.h"
 
@@ -118,46 +119,12 @@ TEST(SystemModule, AnswersServerExactlyForServerEditions) {
   EXPECT_EQ(script.Global("server"), expected ? "true" : "false");
 }
 
-// Runs `commandLine` with extra environment entries; its exit code and what it wrote to its
-// standard output. The output goes to a file: a program that starts Wine's desktop process hands it
-// its handles, so a pipe would never report its end.
-struct ChildResult {
-  DWORD exitCode = 0xFFFFFFFF;
-  std::string output;
-};
-
-ChildResult RunChild(std::wstring commandLine, const wchar_t* extraEnvironment = nullptr) {
-  ChildResult result;
-  ScratchDir dir(L"qvchild");
-  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-  UniqueFileHandle output(::CreateFileW(dir.Child(L"output.txt").c_str(), GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
-                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!output) return result;
-  std::wstring environment;
-  if (extraEnvironment != nullptr) {
-    wchar_t* block = ::GetEnvironmentStringsW();
-    for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1)
-      environment.append(entry).push_back(L'\0');
-    ::FreeEnvironmentStringsW(block);
-    environment.append(extraEnvironment).push_back(L'\0');
-  }
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = output.get();
-  startup.hStdError = output.get();
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                        environment.empty() ? nullptr : environment.data(), nullptr, &startup, &process))
-    return result;
-  UniqueHandle processHandle(process.hProcess);
-  UniqueHandle threadHandle(process.hThread);
-  output.reset();
-  if (::WaitForSingleObject(processHandle.get(), 120000) == WAIT_OBJECT_0)
-    ::GetExitCodeProcess(processHandle.get(), &result.exitCode);
-  result.output = dir.Read(L"output.txt");
-  return result;
+// Runs `commandLine` with extra environment entries; its exit code and what it printed.
+QvTest::ChildResult RunChild(std::wstring commandLine, const wchar_t* extraEnvironment = nullptr) {
+  QvTest::ChildOptions options;
+  options.errorsIntoOutput = true;
+  if (extraEnvironment != nullptr) options.extraEnvironment = extraEnvironment;
+  return QvTest::RunChild(std::move(commandLine), QvTest::ChildProcess::kDefaultTimeoutMs, options);
 }
 
 std::wstring WinecfgPath() {
@@ -188,11 +155,11 @@ TEST(SystemModule, ServerAnswerFollowsTheWindowsEdition) {
   // Whatever happens below, the prefix gets its version back.
   ScopeExit restore([&] { RunChild(L"\"" + winecfg + L"\" -v " + QvText::FromAnsi(original)); });
   ASSERT_EQ(RunChild(L"\"" + winecfg + L"\" -v win2008r2").exitCode, 0u);
-  const ChildResult server = RunChild(child, L"QV_EXPECT_SERVER=1");
+  const QvTest::ChildResult server = RunChild(child, L"QV_EXPECT_SERVER=1");
   ASSERT_EQ(RunChild(L"\"" + winecfg + L"\" -v win7").exitCode, 0u);
-  const ChildResult workstation = RunChild(child, L"QV_EXPECT_SERVER=0");
+  const QvTest::ChildResult workstation = RunChild(child, L"QV_EXPECT_SERVER=0");
   restore.Dismiss();
-  const ChildResult restored = RunChild(L"\"" + winecfg + L"\" -v " + QvText::FromAnsi(original));
+  const QvTest::ChildResult restored = RunChild(L"\"" + winecfg + L"\" -v " + QvText::FromAnsi(original));
 
   EXPECT_EQ(server.exitCode, 0u) << server.output;
   EXPECT_NE(server.output.find("[  PASSED  ] 1 test"), std::string::npos) << server.output;

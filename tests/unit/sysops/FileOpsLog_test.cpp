@@ -12,11 +12,9 @@
 #include "sysops/QvPath.h"
 
 using namespace FileTest;
+using namespace QvTest;
 
 namespace {
-
-#define SKIP_UNTIL_LOGGER_EXISTS() \
-  if (!log.Started()) GTEST_SKIP() << "records are not written"
 
 BOOL WINAPI RefuseWithAccessDenied(LPCWSTR) {
   ::SetLastError(ERROR_ACCESS_DENIED);
@@ -29,13 +27,15 @@ BOOL WINAPI RefuseSchedule(LPCWSTR, LPCWSTR, DWORD) {
 
 class FileOpsLogTest : public ::testing::Test {
  protected:
-  void SetUp() override { Status::Instance().Reset(); }
-  ScratchFolder scratch;
+  void SetUp() override {
+    Status::Instance().Reset();
+    ASSERT_TRUE(log.Start());
+  }
+  ScratchDir scratch;
   LogCapture log;
 };
 
 TEST_F(FileOpsLogTest, ScheduledDeletionAndRestartAreLoggedOncePerRun) {
-  SKIP_UNTIL_LOGGER_EXISTS();
   const std::wstring first = scratch / L"locked1.txt", second = scratch / L"locked2.txt";
   ASSERT_TRUE(MakeFile(first));
   ASSERT_TRUE(MakeFile(second));
@@ -56,7 +56,6 @@ TEST_F(FileOpsLogTest, ScheduledDeletionAndRestartAreLoggedOncePerRun) {
 }
 
 TEST_F(FileOpsLogTest, UnremovableFileReportsTheFirstRefusal) {
-  SKIP_UNTIL_LOGGER_EXISTS();
   const std::wstring file = scratch / L"held.txt";
   ASSERT_TRUE(MakeFile(file));
   FileHolder hold(file);
@@ -71,7 +70,6 @@ TEST_F(FileOpsLogTest, UnremovableFileReportsTheFirstRefusal) {
 }
 
 TEST_F(FileOpsLogTest, UnremovableFolderIsReported) {
-  SKIP_UNTIL_LOGGER_EXISTS();
   const std::wstring folder = scratch / L"folder";
   ASSERT_TRUE(MakeFolder(folder));
   FileOpsSeam::ScopedCall removeSeam(FileOpsSeam::removeDirectory, RefuseWithAccessDenied);
@@ -86,7 +84,6 @@ TEST_F(FileOpsLogTest, UnremovableFolderIsReported) {
 }
 
 TEST_F(FileOpsLogTest, UnlistableFolderIsReported) {
-  SKIP_UNTIL_LOGGER_EXISTS();
   const std::wstring file = scratch / L"not-a-folder.txt";
   ASSERT_TRUE(MakeFile(file));
   ASSERT_FALSE(FileOpsInternal::TryWipeRecursive(file));
@@ -96,7 +93,6 @@ TEST_F(FileOpsLogTest, UnlistableFolderIsReported) {
 }
 
 TEST_F(FileOpsLogTest, FolderWithContentIsOnlyADebugRecord) {
-  SKIP_UNTIL_LOGGER_EXISTS();
   const std::wstring folder = scratch / L"full";
   ASSERT_TRUE(MakeFolder(folder));
   ASSERT_TRUE(MakeFile(folder + L"\\a.txt"));
@@ -108,7 +104,6 @@ TEST_F(FileOpsLogTest, FolderWithContentIsOnlyADebugRecord) {
 }
 
 TEST_F(FileOpsLogTest, ReadOnlyFileNeedsNoAccessRepair) {
-  SKIP_UNTIL_LOGGER_EXISTS();
   const std::wstring file = scratch / L"readonly.txt";
   ASSERT_TRUE(MakeFile(file, FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(FileOpsInternal::TryWipeFile(file, Attributes(file)));
@@ -116,7 +111,6 @@ TEST_F(FileOpsLogTest, ReadOnlyFileNeedsNoAccessRepair) {
 }
 
 TEST_F(FileOpsLogTest, AccessRepairOfAMissingPath) {
-  SKIP_UNTIL_LOGGER_EXISTS();
   const std::wstring missing = scratch / L"missing.txt";
   ASSERT_FALSE(FileAccess::AddFullAccessForAdmins(missing));
   EXPECT_EQ(
@@ -128,7 +122,6 @@ TEST_F(FileOpsLogTest, AccessRepairOfAMissingPath) {
 }
 
 TEST_F(FileOpsLogTest, WorkingDirectoryRemovalLogsNothing) {
-  SKIP_UNTIL_LOGGER_EXISTS();
   const std::wstring tree = scratch / L"work";
   ASSERT_TRUE(MakeFolder(tree));
   ASSERT_TRUE(MakeFile(tree + L"\\held.lua"));

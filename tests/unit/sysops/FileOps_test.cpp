@@ -16,6 +16,7 @@
 #include "sysops/QvPath.h"
 
 using namespace FileTest;
+using namespace QvTest;
 
 namespace {
 
@@ -74,7 +75,7 @@ class FileOpsTest : public ::testing::Test {
   }
   bool RebootNeeded() { return Status::Instance().IsRebootNeeded(); }
 
-  ScratchFolder scratch;
+  ScratchDir scratch;
 };
 
 TEST_F(FileOpsTest, ReadOnlyFileIsDeletedWithoutAccessRepair) {

@@ -1,44 +1,19 @@
-// Scratch folders, files, links, file holders, restart schedules and log capture for the tests
-// of the file primitives. Everything works on real files of the test machine.
+// File holders and restart schedules for the tests of the file primitives (scratch folders, links
+// and log capture come from tests/support). Everything works on real files of the test machine.
 #pragma once
-
-#include "tests/support/LogCapture.h"
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/UniqueHandle.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/ScratchDir.h"
 
 namespace FileTest {
-
-// A fresh folder under the temporary folder, removed with everything in it (links as links) at the
-// end of the test.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder();
-
-  const std::wstring& Path() const { return path_; }
-  std::wstring operator/(const std::wstring& relative) const { return path_ + L"\\" + relative; }
-
- private:
-  std::wstring path_;
-};
-
-bool IsWine();
-bool Exists(const std::wstring& path);
-DWORD Attributes(const std::wstring& path);
-bool MakeFolder(const std::wstring& path);
-bool MakeFile(const std::wstring& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
-// A folder link at link pointing to target: a unix symbolic link under Wine (the only kind it shows as
-// a reparse point), a directory symbolic link elsewhere.
-bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
-// The extended-length form, for building trees deeper than MAX_PATH in the test itself.
-std::wstring Extended(const std::wstring& path);
 
 // Another process keeping a file open without delete sharing until the holder goes.
 class FileHolder {
@@ -52,7 +27,7 @@ class FileHolder {
  private:
   UniqueHandle ready_;
   UniqueHandle release_;
-  UniqueHandle process_;
+  std::unique_ptr<QvTest::ChildProcess> holder_;
   bool holding_ = false;
 };
 
@@ -73,27 +48,6 @@ class PendingDeletions {
  private:
   UniqueHandle mutex_;
   std::vector<std::wstring> cleanUp_;
-};
-
-// Log records written while a capture lives, read back from the capture's own log file.
-struct LogRecord {
-  int level;
-  std::string tag;
-  std::wstring text;
-};
-class LogCapture {
- public:
-  LogCapture() { started_ = capture_.Start(); }
-  bool Started() const { return started_; }
-  std::vector<LogRecord> Records() const;
-  int Count(int level, const std::string& tag, const std::wstring& text) const;
-  int CountStartingWith(int level, const std::string& tag, const std::wstring& prefix) const;
-  // Records at this level or a more severe one (a lower number).
-  int CountAtOrAbove(int level) const;
-
- private:
-  QvTest::LogCapture capture_;
-  bool started_ = false;
 };
 
 }  // namespace FileTest

@@ -10,6 +10,7 @@
 #include "core/Status.h"
 
 using namespace FileTest;
+using namespace QvTest;
 
 namespace {
 
@@ -93,7 +94,7 @@ TEST(QvPathTest, TemporaryDirectoryIsAnExistingFolder) {
 }
 
 TEST(QvPathTest, WorkingDirectoriesOfOneTickDifferInTheirCounter) {
-  ScratchFolder scratch;
+  ScratchDir scratch;
   SecurityAttributes security = SecurityAttributes::FromSddl(QvPath::WorkDirSddl);
   // Take the first name of every tick in a window a little ahead, as runs started earlier within
   // those ticks would have, then create within the window. A window reached before its names are all
@@ -124,7 +125,7 @@ TEST(QvPathTest, WorkingDirectoriesOfOneTickDifferInTheirCounter) {
 }
 
 TEST(QvPathTest, UniqueDirectoryNeedsAnExistingParent) {
-  ScratchFolder scratch;
+  ScratchDir scratch;
   SecurityAttributes none;
   EXPECT_EQ(QvPath::CreateUniqueDirectory(L"", none), L"");
   EXPECT_EQ(QvPath::CreateUniqueDirectory(scratch / L"missing", none), L"");
@@ -139,7 +140,7 @@ TEST(QvPathTest, UniqueDirectoryNeedsAnExistingParent) {
 }
 
 TEST(QvPathTest, TreeRemovalRejectsWhatIsNoFolder) {
-  ScratchFolder scratch;
+  ScratchDir scratch;
   const std::wstring file = scratch / L"file.txt";
   ASSERT_TRUE(MakeFile(file));
   EXPECT_FALSE(QvPath::RemoveDirectoryTree(L"", true));
@@ -149,7 +150,7 @@ TEST(QvPathTest, TreeRemovalRejectsWhatIsNoFolder) {
 }
 
 TEST(QvPathTest, TreeRemovalSchedulesLockedFilesOnlyWhenAsked) {
-  ScratchFolder scratch;
+  ScratchDir scratch;
   Status::Instance().Reset();
   const std::wstring tree = scratch / L"work";
   const std::wstring held = tree + L"\\sub\\held.lua";

@@ -9,7 +9,7 @@
 #include "core/Settings.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
-#include "tests/support/ScratchDir.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
 
@@ -105,34 +105,13 @@ const bool childRan = RunChildIfAsked();
 
 // Runs the child with `language`; its exit code and what it printed.
 std::pair<DWORD, std::string> RunChild(const wchar_t* language) {
-  QvTest::ScratchDir scratch(L"qvsilent");
-  const std::wstring outPath = scratch / L"out.txt";
-  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-  UniqueFileHandle out(::CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!out) return {~0u, {}};
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = out.get();
-  startup.hStdError = out.get();
-  PROCESS_INFORMATION process{};
+  QvTest::ChildOptions options;
+  options.errorsIntoOutput = true;
+  options.extraEnvironment = std::wstring(kChildVariable) + L"=" + language;
   wchar_t self[MAX_PATH + 1] = {};
   ::GetModuleFileNameW(nullptr, self, MAX_PATH + 1);
-  std::wstring commandLine = L"\"" + std::wstring(self) + L"\"";
-  ::SetEnvironmentVariableW(kChildVariable, language);
-  // No CREATE_NO_WINDOW: with it Wine hands the child a hidden console instead of these handles.
-  const BOOL started = ::CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &process);
-  ::SetEnvironmentVariableW(kChildVariable, nullptr);
-  if (!started) return {~0u, {}};
-  UniqueHandle processHandle(process.hProcess);
-  UniqueHandle threadHandle(process.hThread);
-  ::WaitForSingleObject(process.hProcess, 60000);
-  DWORD code = ~0u;
-  ::GetExitCodeProcess(process.hProcess, &code);
-  out.reset();
-  return {code, QvTest::ReadWholeFile(outPath)};
+  const QvTest::ChildResult result = QvTest::RunChild(L"\"" + std::wstring(self) + L"\"", 60000, options);
+  return {result.exitCode, result.output};
 }
 
 TEST(GuiSilentConsole, PrintsTheLocalisedErrorTextsOnly) {

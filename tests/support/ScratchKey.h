@@ -1,0 +1,90 @@
+// Test machinery: a registry key of the test's own, HKLM\SOFTWARE\QvTest\<unique>, made in the 64-bit
+// and in the 32-bit view and removed from both when the test ends.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "base/UniqueHandle.h"
+
+namespace QvTest {
+
+// Opens HKLM\<path> in `view` (KEY_WOW64_64KEY or KEY_WOW64_32KEY); an empty owner when it fails
+// (the code then in `error`, when given).
+inline UniqueHKey OpenMachineKey(std::wstring_view path, REGSAM view, REGSAM access = KEY_READ,
+                                 LSTATUS* error = nullptr) {
+  UniqueHKey key;
+  const LSTATUS status =
+      ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, std::wstring(path).c_str(), 0, access | view, key.put());
+  if (error != nullptr) *error = status;
+  return key;
+}
+// Creates (or opens) HKLM\<path> in `view`.
+inline UniqueHKey CreateMachineKey(std::wstring_view path, REGSAM view, REGSAM access = KEY_ALL_ACCESS,
+                                   LSTATUS* error = nullptr) {
+  UniqueHKey key;
+  const LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, std::wstring(path).c_str(), 0, nullptr, 0,
+                                           access | view, nullptr, key.put(), nullptr);
+  if (error != nullptr) *error = status;
+  return key;
+}
+inline bool MachineKeyExists(std::wstring_view path, REGSAM view) {
+  return OpenMachineKey(path, view).valid();
+}
+// Removes HKLM\<path> with its sub-keys and values from `view`; a missing key counts as removed.
+inline bool DeleteMachineTree(std::wstring_view path, REGSAM view) {
+  LSTATUS status = ERROR_SUCCESS;
+  UniqueHKey key = OpenMachineKey(path, view, KEY_ALL_ACCESS, &status);
+  if (status == ERROR_FILE_NOT_FOUND) return true;
+  if (!key || ::RegDeleteTreeW(key.get(), nullptr) != ERROR_SUCCESS) return false;
+  key.reset();
+  status = ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, std::wstring(path).c_str(), view, 0);
+  return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
+class ScratchKey {
+ public:
+  static constexpr wchar_t kParent[] = L"SOFTWARE\\QvTest";
+  static constexpr REGSAM kViews[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+
+  ScratchKey() {
+    static LONG counter = 0;
+    path_ = std::wstring(kParent) + L"\\" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
+            std::to_wstring(::InterlockedIncrement(&counter)) + L"_" + std::to_wstring(::GetTickCount64());
+    created_ = true;
+    for (REGSAM view : kViews) {
+      DeleteMachineTree(path_, view);  // left over by a crashed run
+      created_ = CreateMachineKey(path_, view).valid() && created_;
+    }
+  }
+  ScratchKey(const ScratchKey&) = delete;
+  ScratchKey& operator=(const ScratchKey&) = delete;
+  ~ScratchKey() {
+    for (REGSAM view : kViews) {
+      DeleteMachineTree(path_, view);
+      // The shared parent goes with the last test key (the call fails while others remain).
+      ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kParent, view, 0);
+    }
+  }
+
+  // Whether the key exists in both views.
+  bool Created() const { return created_; }
+  // Below HKEY_LOCAL_MACHINE, the same in both views.
+  const std::wstring& Path() const { return path_; }
+  std::wstring Child(std::wstring_view name) const { return path_ + L"\\" + std::wstring(name); }
+  // The key (or `sub`, a path below it) in `view`.
+  UniqueHKey Open(REGSAM view, REGSAM access = KEY_ALL_ACCESS, std::wstring_view sub = {}) const {
+    return OpenMachineKey(sub.empty() ? path_ : Child(sub), view, access);
+  }
+  UniqueHKey Create(REGSAM view, std::wstring_view sub, REGSAM access = KEY_ALL_ACCESS) const {
+    return CreateMachineKey(Child(sub), view, access);
+  }
+
+ private:
+  std::wstring path_;
+  bool created_ = false;
+};
+
+}  // namespace QvTest
