@@ -6,17 +6,8 @@
 #include <string>
 
 #include "app/CmdLineManager.h"
+#include "app/ExitCode.h"
 #include "ui/IGuiManager.h"
-
-// Process exit codes.
-enum ExitCode : int {
-  ExitSuccess = 0,
-  ExitFailure = 1,
-  ExitUserCancelled = 2,
-  ExitNoAdminRights = 3,
-  ExitAlreadyRunning = 4,
-  ExitRestartNeeded = 99,
-};
 
 class UiTool {
  public:
