@@ -44,3 +44,18 @@ def test_a_crash_exits_1_with_one_fatal_line(how, fatal):
     else:
         assert result.code == 1, result
         assert len(fatal_lines) == 1 and re.search(fatal + r", exiting with code: 1$", fatal_lines[0]), lines
+
+
+@pytest.mark.parametrize("holder_args", [[], ["--system-only"]])
+def test_any_holder_of_the_mutex_is_another_instance(harmless, log_since, holder_args):
+    # Wine enforces a mutex's descriptor: a SYSTEM-only one refuses us with access denied.
+    holder = start(helper("hold_mutex"), *holder_args, MUTEX)
+    try:
+        assert holder.stdout.readline().strip() == b"ready"
+        before = set(work_dirs())
+        assert run(harmless, "--silent").code == 4
+        assert set(work_dirs()) - before == set()
+    finally:
+        holder.communicate(b"done\n", timeout=60)
+    assert holder.returncode == 0, "the holder of the mutex was disturbed"
+    assert " I: Run: Another instance is already running\r\n" in log_since()
