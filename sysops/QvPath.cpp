@@ -2,6 +2,8 @@
 // and its removal (links removed as links, locked entries optionally scheduled for restart).
 #include "sysops/QvPath.h"
 
+#include "logging/QvBrelLogging.h"
+
 namespace {
 
 // CreateDirectoryW refuses paths of MAX_PATH - 12 characters and more (room for an 8.3 name).
@@ -44,9 +46,63 @@ bool RemoveTree(const std::wstring& path, DWORD attributes, bool delayIfLocked) 
   return success;
 }
 
+// What extraction writes, and nothing else: regular ".lua" files and real folders holding the
+// same. A link anywhere means the folder is not ours to remove.
+bool HoldsOnlyScripts(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(::FindFirstFileExW(QvPath::ToSystemPath(QvPath::Join(path, L"*")).c_str(),
+                                           FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+  if (!find) return false;
+  do {
+    if (IsDotOrDotDot(data.cFileName)) continue;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!HoldsOnlyScripts(QvPath::Join(path, data.cFileName))) return false;
+      continue;
+    }
+    if (!std::wstring_view(data.cFileName).ends_with(L".lua")) return false;
+  } while (::FindNextFileW(find.get(), &data));
+  return ::GetLastError() == ERROR_NO_MORE_FILES;
+}
+
 }  // namespace
 
 namespace QvPath {
+
+bool IsWorkDirectoryName(std::wstring_view name) {
+  constexpr std::wstring_view prefix = L"qv", suffix = L".tmp";
+  if (name.size() < prefix.size() + 2 + suffix.size() || !name.starts_with(prefix) || !name.ends_with(suffix))
+    return false;
+  const std::wstring_view digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  for (const wchar_t c : digits)
+    if (c < L'0' || c > L'9') return false;
+  return true;
+}
+
+std::size_t RemoveStaleWorkDirectories(const std::wstring& parent) {
+  if (parent.empty()) return 0;
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(::FindFirstFileExW(ToSystemPath(Join(parent, L"qv*.tmp")).c_str(), FindExInfoBasic,
+                                           &data, FindExSearchNameMatch, nullptr, 0));
+  if (!find) return 0;
+  std::size_t removed = 0;
+  do {
+    const DWORD attributes = data.dwFileAttributes;
+    if (!IsWorkDirectoryName(data.cFileName) || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      continue;
+    const std::wstring path = Join(parent, data.cFileName);
+    if (!HoldsOnlyScripts(path)) continue;
+    if (RemoveDirectoryTree(path, false)) {
+      QV_BREL_LOG(QV_INFO, L"Removed the working directory of an earlier run: '%s'", path.c_str());
+      ++removed;
+    } else {
+      QV_BREL_LOG(QV_WARNING, L"Failed to remove the working directory of an earlier run: '%s'",
+                  path.c_str());
+    }
+  } while (::FindNextFileW(find.get(), &data));
+  return removed;
+}
 
 std::wstring ToSystemPath(const std::wstring& path) {
   if (path.size() < ShortPathLimit || path.starts_with(L"\\\\?\\")) return path;
@@ -77,7 +133,10 @@ std::wstring GetTempDirectory() {
 }
 
 std::wstring CreateUniqueDirectory(const std::wstring& parent, SecurityAttributes& security) {
-  if (parent.empty()) return {};
+  if (parent.empty()) {
+    ::SetLastError(ERROR_PATH_NOT_FOUND);
+    return {};
+  }
   constexpr std::size_t maxAttempts = 10000;
   for (std::size_t attempt = 0; attempt < maxAttempts; ++attempt) {
     std::wstring path = Join(parent, UniqueDirectoryName(::GetTickCount(), attempt));

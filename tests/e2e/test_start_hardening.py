@@ -59,3 +59,69 @@ def test_any_holder_of_the_mutex_is_another_instance(harmless, log_since, holder
         holder.communicate(b"done\n", timeout=60)
     assert holder.returncode == 0, "the holder of the mutex was disturbed"
     assert " I: Run: Another instance is already running\r\n" in log_since()
+
+
+def test_only_stale_working_directories_of_our_own_making_are_removed(harmless, log_since, tmp_path):
+    outside = tmp_path / "outside"  # what links point at: must survive whole
+    outside.mkdir()
+    (outside / "t.lua").write_text("-- not ours")
+    tag = str(os.getpid())
+    layout = {  # name: (entries, removed); an entry ending in "/" is a folder, "->" a link to `outside`
+        f"qv{tag}1.tmp": (["a.lua", "lib/", "lib/b.lua", "b.lua/", "b.lua/c.lua"], True),
+        f"qv{tag}2.tmp": ([], True),
+        f"qv{tag}3.tmp": (["a.lua", "notes.txt"], False),
+        f"qv{tag}4.tmp": (["a.lua", "lib->"], False),
+        f"qv{tag}5.tmp->": ([], False),
+        f"QV{tag}6.TMP": (["a.lua"], False),
+        f"qv{tag}7x.tmp": (["a.lua"], False),
+        f"qv{tag}8.tmp.old": (["a.lua"], False),
+        "qv9.tmp": (["a.lua"], False),
+    }
+    root = temp_dir()
+    for name, (entries, _) in layout.items():
+        if name.endswith("->"):
+            os.symlink(outside, root / name[:-2])
+            continue
+        (root / name).mkdir()
+        for entry in entries:
+            path = root / name / entry.rstrip("/->")
+            if entry.endswith("->"):
+                os.symlink(outside, path)
+            elif entry.endswith("/"):
+                path.mkdir()
+            else:
+                path.write_text("-- x")
+    try:
+        assert run(harmless, "--silent").code == 0
+        text = log_since()
+        windows_root = "C:\\" + "\\".join(root.relative_to(DRIVE_C).parts)
+        for name, (entries, removed) in layout.items():
+            name = name.rstrip("->")
+            assert (root / name).exists() != removed, name
+            assert (f" I: QvPath::RemoveStaleWorkDirectories: Removed the working directory of an earlier run: "
+                    f"'{windows_root}\\{name}'\r\n" in text) == removed, name
+            if not removed:
+                assert all((root / name / e.rstrip("/->")).exists() for e in entries), name
+        assert [p.name for p in outside.iterdir()] == ["t.lua"]
+    finally:
+        for name in layout:
+            path = root / name.rstrip("->")
+            path.unlink() if path.is_symlink() else shutil.rmtree(path, ignore_errors=True)
+
+
+@pytest.mark.parametrize("tmp,shown", [
+    ("C:\\qv-missing-temp", "C:\\qv-missing-temp\\"),
+    ("C:\\windows\\win.ini", "C:\\windows\\win.ini\\"),
+    ("qv-relative\\temp", "qv-relative\\temp\\"),
+    ("C:\\" + "long\\" * 60 + "temp", "C:\\" + "long\\" * 60 + "temp"),
+    ("\\\\qv-nohost\\share", "\\\\qv-nohost\\share\\"),
+], ids=["missing", "a-file", "relative", "too-long", "unreachable"])
+def test_an_unusable_temporary_folder_fails_with_one_error_line(harmless, tmp_path, log_since, tmp, shown):
+    # Wine takes TMP from the registry for a process started from Linux; cmd passes our value on.
+    proc = subprocess.run(["wine", "cmd", "/c", f"set TMP={tmp}&& {harmless.name} --silent"], cwd=harmless.parent,
+                          env=wine_env(), capture_output=True, timeout=120)
+    assert proc.returncode == 1
+    errors = [line for line in log_since().split("\r\n") if "*E: " in line or "*F: " in line]
+    assert len(errors) == 1 and re.search(r"'[^']*" + re.escape(shown) + r"': \d+$", errors[0]), errors
+    assert " I: wWinMain: Exiting with code: 1\r\n" in log_since()
+    assert not list(harmless.parent.rglob("qv*.tmp")) and not (tmp_path / "tool" / "qv-relative").exists()
