@@ -109,6 +109,15 @@ def test_only_stale_working_directories_of_our_own_making_are_removed(harmless, 
             path.unlink() if path.is_symlink() else shutil.rmtree(path, ignore_errors=True)
 
 
+@pytest.mark.parametrize("name", [". ./x.lua", "lib./x.lua", "a /x.lua", "x.lua."])
+def test_names_win32_would_trim_stop_the_run(tmp_path, log_since, name):
+    exe = tool_with_scripts(tmp_path, [("first.lua", "-- ok"), (name, "-- trimmed"), ("last.lua", "-- ok")])
+    before = set(work_dirs())
+    assert run(exe, "--silent").code == 1
+    assert "E: ResDropper::ExtractZipFromResource: Unzipping failed: 153\r\n" in log_since()
+    assert set(work_dirs()) - before == set()
+
+
 @pytest.mark.parametrize("tmp,shown", [
     ("C:\\qv-missing-temp", "C:\\qv-missing-temp\\"),
     ("C:\\windows\\win.ini", "C:\\windows\\win.ini\\"),
