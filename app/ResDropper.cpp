@@ -105,6 +105,17 @@ int ZCALLBACK CloseStream(voidpf, voidpf stream) {
 
 int ZCALLBACK TestStreamError(voidpf, voidpf) { return 0; }
 
+// A path component ending in a dot or a space: Win32 path handling strips those, so the entry would
+// not land under its own name, and a folder that does keep such a name is out of reach of ordinary
+// paths, the tree removal's included.
+bool HasTrimmedComponent(const std::string& name) {
+  for (std::size_t end = 0; end <= name.size(); ++end) {
+    if (end < name.size() && name[end] != '/' && name[end] != '\\') continue;
+    if (end > 0 && (name[end - 1] == '.' || name[end - 1] == ' ')) return true;
+  }
+  return false;
+}
+
 // Closes the archive when the extraction ends, whichever way.
 struct ZipCloser {
   void operator()(void* zip) const { unzClose(zip); }
@@ -202,7 +213,7 @@ bool ExtractZipFromResource(const std::wstring& target, HMODULE module) {
     else
       QV_BREL_LOG(QV_DEBUG, L"'%s'", relative.c_str());
 
-    if (name.find("..") != std::string::npos) {
+    if (name.find("..") != std::string::npos || HasTrimmedComponent(name)) {
       code = CodeUnsafeName;
       break;
     }

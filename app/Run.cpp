@@ -12,6 +12,7 @@
 #include "core/Settings.h"
 #include "app/UiTool.h"
 #include "logging/QvBrelLogging.h"
+#include "base/SecurityAttributes.h"
 #include "base/UniqueHandle.h"
 #include "ui/GuiManager.h"
 #include "ui/GuiSilent.h"
@@ -50,10 +51,17 @@ bool RestrictDllSearch() {
 unsigned Run(HINSTANCE instance) {
   QvOptionParser::Instance();
 
-  UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kSingleInstanceMutexName));
-  if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+  SecurityAttributes security = SecurityAttributes::FromSddl(kSingleInstanceMutexSddl);
+  UniqueHandle mutex(::CreateMutexW(security.Get(), FALSE, kSingleInstanceMutexName));
+  const DWORD error = ::GetLastError();
+  // A mutex this process may not open is held by an instance running under another account.
+  if (error == ERROR_ALREADY_EXISTS || (!mutex && error == ERROR_ACCESS_DENIED)) {
     QV_BREL_LOG(QV_INFO, L"Another instance is already running");
     return ExitAlreadyRunning;
+  }
+  if (!mutex) {
+    QV_BREL_LOG(QV_ERROR, L"Failed to create the single-instance mutex: %lu", error);
+    return ExitFailure;
   }
 
   BrelDelayLoad::ClearFlags(BrelDelayLoad::SearchOwnDirectory);

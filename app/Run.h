@@ -5,5 +5,7 @@
 
 // The single-instance mutex, machine-wide.
 inline constexpr wchar_t kSingleInstanceMutexName[] = L"Global\\{91D7C0A1-4A48-4F19-8492-D22A1F91C4CE}";
+// Its descriptor: SYSTEM and administrators only, so nobody else can hold or squat it.
+inline constexpr wchar_t kSingleInstanceMutexSddl[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
 unsigned Run(HINSTANCE instance);

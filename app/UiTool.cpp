@@ -17,6 +17,23 @@
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
 
+namespace {
+
+// The variable GetTempPathW takes the temporary folder from: TMP, else TEMP.
+std::wstring TempVariable() {
+  for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+    const DWORD size = ::GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) continue;
+    std::wstring value(size, L'\0');
+    const DWORD length = ::GetEnvironmentVariableW(name, value.data(), size);
+    value.resize(length < size ? length : 0);
+    return value;
+  }
+  return {};
+}
+
+}  // namespace
+
 int UiTool::Start() {
   const int code = Execute();
   CleanUp();
@@ -72,16 +89,32 @@ bool UiTool::CheckPrivileges(int& exitCode) {
 }
 
 bool UiTool::CreateWorkDir(int& exitCode) {
-  SecurityAttributes security = SecurityAttributes::FromSddl(QvPath::WorkDirSddl);
-  const std::wstring temp = QvPath::GetTempDirectory();
-  // Without its descriptor the folder would inherit the temporary folder's access: do not create it.
-  workDir_ =
-      temp.empty() || security.IsEmpty() ? std::wstring() : QvPath::CreateUniqueDirectory(temp, security);
-  QV_BREL_LOG(QV_DEBUG, L"Working directory: %s", workDir_.c_str());
-  if (workDir_.empty()) {
+  auto fail = [&] {
+    ui_->ShowMessage(MessageErrorGeneric);
     exitCode = ExitFailure;
     return false;
+  };
+  SecurityAttributes security = SecurityAttributes::FromSddl(QvPath::WorkDirSddl);
+  // Without its descriptor the folder would inherit the temporary folder's access: do not create it.
+  if (security.IsEmpty()) {
+    QV_BREL_LOG(QV_ERROR, L"Failed to build the working directory's descriptor: %lu", ::GetLastError());
+    return fail();
   }
+  const std::wstring temp = QvPath::GetTempDirectory();
+  if (temp.empty()) {
+    // GetTempPathW gives no folder (one too long, say): name the variable it read instead.
+    const DWORD error = ::GetLastError();
+    QV_BREL_LOG(QV_ERROR, L"Failed to find the temporary folder '%s': %lu", TempVariable().c_str(), error);
+    return fail();
+  }
+  QvPath::RemoveStaleWorkDirectories(temp);
+  workDir_ = QvPath::CreateUniqueDirectory(temp, security);
+  if (workDir_.empty()) {
+    QV_BREL_LOG(QV_ERROR, L"Failed to create the working directory in '%s': %lu", temp.c_str(),
+                ::GetLastError());
+    return fail();
+  }
+  QV_BREL_LOG(QV_DEBUG, L"Working directory: %s", workDir_.c_str());
   return true;
 }
 

@@ -6,17 +6,8 @@
 #include <string>
 
 #include "app/CmdLineManager.h"
+#include "app/ExitCode.h"
 #include "ui/IGuiManager.h"
-
-// Process exit codes.
-enum ExitCode : int {
-  ExitSuccess = 0,
-  ExitFailure = 1,
-  ExitUserCancelled = 2,
-  ExitNoAdminRights = 3,
-  ExitAlreadyRunning = 4,
-  ExitRestartNeeded = 99,
-};
 
 class UiTool {
  public:
@@ -29,6 +20,8 @@ class UiTool {
   virtual bool Prepare(int& exitCode);
   virtual bool CheckDebugCommands(int& exitCode);
   virtual bool CheckPrivileges(int& exitCode);
+  // Removes the working directories killed runs left and creates this run's; false (logged and
+  // shown, exitCode 1) when the temporary folder is unusable. Needs the single-instance mutex held.
   virtual bool CreateWorkDir(int& exitCode);
   // The directory holding the scripts; empty on failure.
   virtual std::wstring ExtractScripts();

@@ -3,6 +3,7 @@
 #include "sysops/QvPath.h"
 
 #include "base/DirectoryListing.h"
+#include "logging/QvBrelLogging.h"
 
 namespace {
 
@@ -38,9 +39,53 @@ bool RemoveTree(const std::wstring& path, DWORD attributes, bool delayIfLocked) 
   return success;
 }
 
+// What extraction writes, and nothing else: regular ".lua" files and real folders holding the
+// same. A link anywhere means the folder is not ours to remove.
+bool HoldsOnlyScripts(const std::wstring& path) {
+  QvPath::DirectoryListing listing(QvPath::ToSystemPath(QvPath::Join(path, L"*")));
+  while (listing.Next()) {
+    if (listing.IsReparsePoint()) return false;
+    if (listing.IsDirectory()) {
+      if (!HoldsOnlyScripts(QvPath::Join(path, listing.Name()))) return false;
+      continue;
+    }
+    if (!std::wstring_view(listing.Name()).ends_with(L".lua")) return false;
+  }
+  return listing.Completed();
+}
+
 }  // namespace
 
 namespace QvPath {
+
+bool IsWorkDirectoryName(std::wstring_view name) {
+  constexpr std::wstring_view prefix = L"qv", suffix = L".tmp";
+  if (name.size() < prefix.size() + 2 + suffix.size() || !name.starts_with(prefix) || !name.ends_with(suffix))
+    return false;
+  const std::wstring_view digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  for (const wchar_t c : digits)
+    if (c < L'0' || c > L'9') return false;
+  return true;
+}
+
+std::size_t RemoveStaleWorkDirectories(const std::wstring& parent) {
+  if (parent.empty()) return 0;
+  DirectoryListing listing(ToSystemPath(Join(parent, L"qv*.tmp")));
+  std::size_t removed = 0;
+  while (listing.Next()) {
+    if (!IsWorkDirectoryName(listing.Name()) || !listing.IsDirectory() || listing.IsReparsePoint()) continue;
+    const std::wstring path = Join(parent, listing.Name());
+    if (!HoldsOnlyScripts(path)) continue;
+    if (RemoveDirectoryTree(path, false)) {
+      QV_BREL_LOG(QV_INFO, L"Removed the working directory of an earlier run: '%s'", path.c_str());
+      ++removed;
+    } else {
+      QV_BREL_LOG(QV_WARNING, L"Failed to remove the working directory of an earlier run: '%s'",
+                  path.c_str());
+    }
+  }
+  return removed;
+}
 
 std::wstring ToSystemPath(const std::wstring& path) {
   if (path.size() < ShortPathLimit || path.starts_with(L"\\\\?\\")) return path;
@@ -71,7 +116,10 @@ std::wstring GetTempDirectory() {
 }
 
 std::wstring CreateUniqueDirectory(const std::wstring& parent, SecurityAttributes& security) {
-  if (parent.empty()) return {};
+  if (parent.empty()) {
+    ::SetLastError(ERROR_PATH_NOT_FOUND);
+    return {};
+  }
   constexpr std::size_t maxAttempts = 10000;
   for (std::size_t attempt = 0; attempt < maxAttempts; ++attempt) {
     std::wstring path = Join(parent, UniqueDirectoryName(::GetTickCount(), attempt));

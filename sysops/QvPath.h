@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "base/PathText.h"
 #include "base/SecurityAttributes.h"
@@ -20,10 +22,20 @@ inline constexpr wchar_t WorkDirSddl[] =
 // Full access for everyone, set on an object whose deletion was refused before retrying it.
 inline constexpr wchar_t EveryoneFullAccessSddl[] = L"D:(A;OICI;GA;;;WD)";
 
-// The user's temporary folder (GetTempPathW), with its trailing backslash; empty on failure.
+// The user's temporary folder (GetTempPathW), with its trailing backslash; empty on failure (the
+// thread's last error says why).
 std::wstring GetTempDirectory();
-// A new folder "qv<tick><n>.tmp" in parent; empty on failure.
+// A new folder "qv<tick><n>.tmp" in parent; empty on failure (the thread's last error says why).
 std::wstring CreateUniqueDirectory(const std::wstring& parent, SecurityAttributes& security);
+// True for the names CreateUniqueDirectory gives: "qv", two or more decimal digits, ".tmp",
+// exactly that case.
+bool IsWorkDirectoryName(std::wstring_view name);
+// Removes the working directories earlier runs left in parent (a run that was killed cannot clean
+// up). Call it only while holding the single-instance mutex, so no live run owns one. Only real
+// folders of a working directory's name holding nothing but regular ".lua" files and real
+// sub-folders of the same kind go; anything else is left alone. Logs each removal; returns how
+// many were removed.
+std::size_t RemoveStaleWorkDirectories(const std::wstring& parent);
 // Removes the tree without following links; with delayIfLocked, schedules what is locked for
 // deletion at restart (without raising the run's restart flag). False for an empty or missing
 // path, a path that is not a folder, or anything left behind unscheduled. Logs nothing.
