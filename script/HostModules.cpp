@@ -12,7 +12,6 @@
 
 namespace {
 
-// The message is read before anything that owns memory exists: a bad argument raises (longjmp).
 int LogScriptMessage(lua_State* state, int level) {
   const std::string_view message = Lua::CheckString(state, 1);
   const std::wstring text = Lua::ToWide(message);

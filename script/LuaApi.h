@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lua.hpp"
+#include "script/Lua.h"
 
 namespace Lua {
 
@@ -21,8 +21,8 @@ void RegisterModule(lua_State* state, const char* name, const luaL_Reg* function
 void RegisterConstant(lua_State* state, const char* name, lua_Integer value);
 
 // Argument readers raise the standard Lua argument errors ("bad argument #1 to 'Info' (string
-// expected, got no value)"). Raising leaves the native by longjmp, which skips C++ destructors:
-// read every argument before the native creates any object that owns memory.
+// expected, got no value)"). Lua raises as a C++ exception, so a native may raise at any point and
+// the owners it holds are destroyed on the way out; a native never catches it.
 // A string argument accepts numbers (converted in place); the view lives while the argument does.
 std::string_view CheckString(lua_State* state, int arg);
 // Empty when the argument is absent or nil; any other non-string, non-number value raises.
