@@ -3,7 +3,6 @@
 
 #include <windows.h>
 #include <sddl.h>
-#include <setupapi.h>
 
 #include <utility>
 
@@ -81,10 +80,6 @@ struct AllocatedSidTraits {
   static PSID Invalid() noexcept { return nullptr; }
   static void Close(PSID sid) noexcept { ::FreeSid(sid); }
 };
-struct DevInfoTraits {
-  static HDEVINFO Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void Close(HDEVINFO h) noexcept { ::SetupDiDestroyDeviceInfoList(h); }
-};
 template <typename G>
 struct GdiObjectTraits {
   static G Invalid() noexcept { return nullptr; }
@@ -101,7 +96,6 @@ using UniqueServiceHandle = QvHandles::UniqueValue<SC_HANDLE, QvHandles::Service
 using UniqueModule = QvHandles::UniqueValue<HMODULE, QvHandles::ModuleTraits>;
 using UniqueLocalMem = QvHandles::UniqueValue<HLOCAL, QvHandles::LocalMemTraits>;
 using UniqueAllocatedSid = QvHandles::UniqueValue<PSID, QvHandles::AllocatedSidTraits>;
-using UniqueDevInfo = QvHandles::UniqueValue<HDEVINFO, QvHandles::DevInfoTraits>;
 using UniqueHFont = QvHandles::UniqueValue<HFONT, QvHandles::GdiObjectTraits<HFONT>>;
 using UniqueHBrush = QvHandles::UniqueValue<HBRUSH, QvHandles::GdiObjectTraits<HBRUSH>>;
 using UniqueHBitmap = QvHandles::UniqueValue<HBITMAP, QvHandles::GdiObjectTraits<HBITMAP>>;

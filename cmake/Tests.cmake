@@ -3,6 +3,8 @@
 # Windows executable runs under Wine.
 include(GoogleTest)
 set(QV_TEST_ENV "WINEPREFIX=${QV_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+# Test programs may import system libraries the tool itself binds at run time (tools/check-imports).
+set(QV_TEST_SYSTEM_LIBRARIES gdiplus comctl32 uxtheme dwmapi setupapi version)
 
 file(GLOB QV_UNIT_DIRS LIST_DIRECTORIES true "${CMAKE_SOURCE_DIR}/tests/unit/*")
 foreach(dir IN LISTS QV_UNIT_DIRS)
@@ -15,7 +17,7 @@ foreach(dir IN LISTS QV_UNIT_DIRS)
   endif()
   get_filename_component(name "${dir}" NAME)
   add_executable(${name}_tests ${sources})
-  target_link_libraries(${name}_tests PRIVATE qvcore GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name}_tests PRIVATE qvcore ${QV_TEST_SYSTEM_LIBRARIES} GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "${QV_TEST_ENV}" TIMEOUT 300)
 endforeach()
@@ -33,13 +35,12 @@ foreach(src IN LISTS QV_HELPER_SOURCES)
     continue()
   endif()
   add_executable(${name} ${src})
-  target_link_libraries(${name} PRIVATE qvcore)
+  target_link_libraries(${name} PRIVATE qvcore ${QV_TEST_SYSTEM_LIBRARIES})
   target_link_options(${name} PRIVATE -municode)
   list(APPEND QV_HELPER_TARGETS ${name})
 endforeach()
 
-# Debian's interpreter, which has python3-pytest (not whatever python3 comes first in PATH).
-find_program(QV_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
+# QV_PYTHON (CMakeLists.txt) is Debian's interpreter, which has python3-pytest.
 file(GLOB QV_E2E_TESTS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py")
 foreach(script IN LISTS QV_E2E_TESTS)
   get_filename_component(name "${script}" NAME_WE)

@@ -8,6 +8,10 @@ endif()
 
 file(GLOB QV_LUA_SOURCES "${QV_LUA_DIR}/*.c")
 list(REMOVE_ITEM QV_LUA_SOURCES "${QV_LUA_DIR}/lua.c" "${QV_LUA_DIR}/luac.c")
+# Lua is compiled as C++, so ldo.c raises and catches C++ exceptions instead of longjmp: a native that
+# raises (luaL_error, an argument check) still runs the destructors of what it owns. Its own flags
+# (-w), not our -Werror set.
+set_source_files_properties(${QV_LUA_SOURCES} PROPERTIES LANGUAGE CXX)
 add_library(lua53 STATIC ${QV_LUA_SOURCES})
 target_include_directories(lua53 SYSTEM PUBLIC "${QV_LUA_DIR}")
 target_compile_definitions(lua53 PRIVATE LUA_COMPAT_5_2)

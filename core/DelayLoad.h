@@ -1,5 +1,6 @@
-// Resolution of the libraries bound at first use (msi.dll, userenv.dll, wtsapi32.dll): fixed places
-// only, never the current directory or PATH.
+// Resolution of the libraries bound at first use: every system library that is not a KnownDLL (msi.dll,
+// setupapi.dll, userenv.dll, wtsapi32.dll, ...) is reached here, never imported (tools/check-imports).
+// Fixed places only, never the current directory or PATH.
 #pragma once
 
 #include <windows.h>

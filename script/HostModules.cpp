@@ -18,7 +18,6 @@ namespace {
 std::wstring RecordText(std::string_view message) { return Lua::ToWide(QvText::EscapeLineBreaks(message)); }
 std::wstring ScriptName(lua_State* state) { return QvText::EscapeLineBreaks(Lua::CallingScriptName(state)); }
 
-// The message is read before anything that owns memory exists: a bad argument raises (longjmp).
 int LogScriptMessage(lua_State* state, int level) {
   const std::string_view message = Lua::CheckString(state, 1);
   const std::wstring text = RecordText(message);

@@ -2,7 +2,7 @@
 // flags, and the server-edition query.
 #pragma once
 
-#include "lua.hpp"
+#include "script/Lua.h"
 
 namespace Lua::Log {
 // Log.Debug/Info/Warning/Error(message): one untagged record "[script] message"; a missing or

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lua.hpp"
+#include "script/Lua.h"
 
 namespace Lua {
 
@@ -22,8 +22,8 @@ void RegisterModule(lua_State* state, const char* name, const luaL_Reg* function
 void RegisterConstant(lua_State* state, const char* name, lua_Integer value);
 
 // Argument readers raise the standard Lua argument errors ("bad argument #1 to 'Info' (string
-// expected, got no value)"). Raising leaves the native by longjmp, which skips C++ destructors:
-// read every argument before the native creates any object that owns memory.
+// expected, got no value)"). Lua raises as a C++ exception, so a native may raise at any point and
+// the owners it holds are destroyed on the way out; a native never catches it.
 // A string argument accepts numbers (converted in place); the view lives while the argument does.
 std::string_view CheckString(lua_State* state, int arg);
 // Empty when the argument is absent or nil; any other non-string, non-number value raises.
@@ -36,7 +36,7 @@ lua_Integer CheckInteger(lua_State* state, int arg);
 // got nil)"); an optional read gives nothing for an absent or nil argument and raises like the
 // required one for any other value of the wrong type. Strings accept numbers (converted in place, the
 // view living while the argument does); integers accept numbers with an integer value and strings
-// convertible to one. The same longjmp rule as for the readers above applies.
+// convertible to one. Raising unwinds like the readers above.
 class ArgCursor {
  public:
   explicit ArgCursor(lua_State* state) : state_(state) {}

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "lua.hpp"
+#include "script/Lua.h"
 
 class LuaScript {
  public:

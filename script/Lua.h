@@ -1,0 +1,7 @@
+// The Lua 5.3 API for our code. Lua is compiled as C++ (cmake/ThirdParty.cmake), so its errors unwind
+// through natives as C++ exceptions; include this header, never lua.hpp.
+#pragma once
+
+#include "lua.h"
+#include "lualib.h"
+#include "lauxlib.h"
