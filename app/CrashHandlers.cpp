@@ -10,6 +10,7 @@
 
 #include "app/ExitCode.h"
 #include "base/ProcAddress.h"
+#include "base/UniqueHandle.h"
 #include "logging/QvBrelLogging.h"
 
 namespace {
@@ -23,10 +24,24 @@ constexpr DWORD GccExceptionCode = 0x20474343;
 // the run at once; other threads crashing meanwhile wait for it to end the run with its line.
 volatile LONG crashingThread = 0;
 
+// Bounds the report: a crash inside the logger (its lock held by the crashing thread) must not turn
+// into a hung run.
+constexpr DWORD ReportTimeoutMs = 5000;
+
+DWORD WINAPI EndRunAfterTimeout(LPVOID) {
+  ::Sleep(ReportTimeoutMs);
+  ::TerminateProcess(::GetCurrentProcess(), ExitFailure);
+  return 0;
+}
+
 bool FirstCrash() {
   const LONG self = static_cast<LONG>(::GetCurrentThreadId());
   const LONG owner = ::InterlockedCompareExchange(&crashingThread, self, 0);
-  if (owner == 0) return true;
+  if (owner == 0) {
+    UniqueHandle watchdog(::CreateThread(nullptr, 64 * 1024, EndRunAfterTimeout, nullptr,
+                                         STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    return true;
+  }
   if (owner != self) ::Sleep(INFINITE);
   return false;
 }
