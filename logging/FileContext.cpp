@@ -22,6 +22,24 @@ constexpr wchar_t kMutexSddl[] = L"D:(A;;GA;;;SY)(A;;GA;;;BA)";
 constexpr DWORD kMutexWaitMs = 500;
 constexpr DWORD kDefaultMaxSizeKb = 50;
 
+// SYSTEM, BUILTIN\Administrators, NT SERVICE\TrustedInstaller.
+constexpr const wchar_t* kTrustedOwners[] = {
+    L"S-1-5-18", L"S-1-5-32-544", L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"};
+
+bool IsTrustedOwner(const std::wstring& owner, const std::wstring& rootOwner) {
+  if (owner.empty()) return false;
+  for (const wchar_t* trusted : kTrustedOwners)
+    if (owner == trusted) return true;
+  // Whoever owns the known folder controls everything below it anyway; a file system that keeps
+  // no owners reports that same owner for every folder.
+  return owner == rootOwner;
+}
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
 
 FileContextBase::FileContextBase(std::unique_ptr<FileSystem::Path> fileSystem, std::wstring nameSpace,
@@ -57,7 +75,50 @@ bool FileContextBase::QueryElevated() { return Platform::IsElevated(); }
 
 bool FileContextBase::QueryLowIntegrity() { return Platform::IsLowIntegrity(); }
 
+std::wstring FileContextBase::QueryFolderOwner(const std::wstring&, HANDLE folder) {
+  return Platform::GetOwnerSidString(folder);
+}
+
+bool FileContextBase::PinFolders(FileSystem::FolderPins& pins, bool existingOnly) {
+  if (!pins.Pin(root_, folder_, existingOnly)) {
+    ReportRefusal(L"'" + folder_ + L"' is not a chain of real folders");
+    return false;
+  }
+  const auto& folders = pins.Folders();
+  const std::wstring rootOwner = QueryFolderOwner(folders.front().path, folders.front().handle.get());
+  for (std::size_t i = 1; i < folders.size(); ++i) {
+    const std::wstring owner = QueryFolderOwner(folders[i].path, folders[i].handle.get());
+    if (IsTrustedOwner(owner, rootOwner)) continue;
+    // Its owner could have made it, or could still make it, lead anywhere.
+    ReportRefusal(L"'" + folders[i].path + L"' is owned by " + (owner.empty() ? L"an unknown owner" : owner) +
+                  L", not by SYSTEM, Administrators or TrustedInstaller");
+    pins.Release();
+    return false;
+  }
+  return true;
+}
+
+void FileContextBase::ReportRefusal(const std::wstring& reason) {
+  if (refusalReported_) return;
+  refusalReported_ = true;
+  ::OutputDebugStringW((L"QvBrelLogging: no log file: " + reason + L"\r\n").c_str());
+}
+
+std::wstring FileContextBase::LeafName(int index) const {
+  return GetFileName(index).substr(folder_.size() + 1);
+}
+
+void FileContextBase::RotateIn(const FileSystem::FolderPins& pins, int count) {
+  fileSystem_->DeleteIn(pins, LeafName(count));
+  for (int i = count - 1; i >= 0; --i) fileSystem_->RenameIn(pins, LeafName(i), LeafName(i + 1));
+}
+
 void FileContextBase::Rotate(int count) {
+  if (guarded_) {
+    FileSystem::FolderPins pins;
+    if (PinFolders(pins)) RotateIn(pins, count);
+    return;
+  }
   for (int i = 0; i <= count; ++i) {
     if (i == 0) {
       fileSystem_->Delete(GetFileName(count));
@@ -78,7 +139,20 @@ bool FileContextBase::BuildLogPath(const std::wstring& folder, bool elevated) {
     path += L"\\NS\\" + nameSpace_ + L"\\Log\\" + component_;
   else
     path += L"\\Log\\" + component_;
-  if (!fileSystem_->CreateDirectories(path, folder.size() + 1, Security())) return false;
+  root_ = folder;
+  folder_ = path;
+  guarded_ = elevated;
+  if (elevated) {
+    // Folders someone already made are checked before anything is made inside them, and held so
+    // that none is swapped while the rest is made.
+    FileSystem::FolderPins existing;
+    if (!PinFolders(existing, true)) return false;
+    if (!fileSystem_->CreateDirectories(path, folder.size() + 1, Security())) return false;
+    FileSystem::FolderPins pins;
+    if (!PinFolders(pins)) return false;
+  } else if (!fileSystem_->CreateDirectories(path, folder.size() + 1, Security())) {
+    return false;
+  }
   basePath_ = path + L"\\" + fileName_;
   if (elevated && (flags_ & FlagUserSidInFileName)) basePath_ += L"." + Platform::GetUserSidString();
   return true;
@@ -148,8 +222,12 @@ int FileContext::GetLevel() {
   return static_cast<int>(level);
 }
 
-bool FileContext::OpenCurrent() {
-  if (!file_->Open(GetFileName(0), Security())) return false;
+bool FileContext::OpenFile(const FileSystem::FolderPins& pins) {
+  return guarded_ ? file_->OpenIn(pins, LeafName(0), Security()) : file_->Open(GetFileName(0), Security());
+}
+
+bool FileContext::OpenCurrent(const FileSystem::FolderPins& pins) {
+  if (!OpenFile(pins)) return false;
   // The current file may still hold lines (a rotation that could not move it away): append.
   file_->SeekToEnd();
   return true;
@@ -161,18 +239,35 @@ bool FileContext::EnsureOpen() {
     file_->Close();
   }
   if (basePath_.empty()) return false;
-  if (file_->Open(GetFileName(0), Security())) {
+  // Held until the file is open again: its folders cannot be swapped meanwhile.
+  FileSystem::FolderPins pins;
+  if (guarded_ && !PinFolders(pins)) return false;
+  if (OpenFile(pins)) {
     if (file_->SeekToEnd() < sizeLimit_) return true;
     file_->Close();
   }
-  // Full, or unusable (a second hard link): move it aside and start a new one.
-  Rotate(2);
-  return OpenCurrent();
+  // Full, or unusable (a second hard link, a link): move it aside and start a new one.
+  if (guarded_)
+    RotateIn(pins, 2);
+  else
+    Rotate(2);
+  return OpenCurrent(pins);
 }
 
 void FileContext::SafeDelete(const std::wstring& path) {
-  const std::wstring aside = path + L"__delete_" + std::to_wstring(::GetTickCount64());
-  fileSystem_->Delete(fileSystem_->Rename(path, aside) ? aside : path);
+  const std::wstring suffix = L"__delete_" + std::to_wstring(::GetTickCount64());
+  if (!guarded_) {
+    const std::wstring aside = path + suffix;
+    fileSystem_->Delete(fileSystem_->Rename(path, aside) ? aside : path);
+    return;
+  }
+  const std::size_t separator = path.rfind(L'\\');
+  if (separator == std::wstring::npos || !SameText(path.substr(0, separator), folder_)) return;
+  FileSystem::FolderPins pins;
+  if (!PinFolders(pins)) return;
+  const std::wstring name = path.substr(separator + 1);
+  const std::wstring aside = name + suffix;
+  fileSystem_->DeleteIn(pins, fileSystem_->RenameIn(pins, name, aside) ? aside : name);
 }
 
 std::wstring FileContext::GetMutexName(bool lowIntegrity) const {

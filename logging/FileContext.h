@@ -1,5 +1,7 @@
 // The log file of one logger: where it lives, its directories and access rights, size limit and
 // rotation through three generations, and the named mutex shared with other writing processes.
+// Elevated, the file is only ever reached through pinned folders owned by the system or the
+// administrators, and never through a link.
 #pragma once
 
 #include <cstdint>
@@ -25,9 +27,12 @@ class FileContextBase {
   // only when that succeeded.
   virtual bool Initialize();
   // Deletes generation `count`, then shifts every older one up by one: base.log becomes base.1.log.
+  // Elevated, with the folders pinned, and removing a link in a generation's place as a link.
   virtual void Rotate(int count);
   // <folder>\Quorvel[\NS\<namespace>]\Log\<component>, made of real directories; sets the base path
-  // (left empty on failure).
+  // (left empty on failure). Elevated, also fails when a folder below `folder` is owned by anyone
+  // but SYSTEM, Administrators or TrustedInstaller (or the owner of `folder` itself), or cannot be
+  // pinned as a real folder.
   virtual bool BuildLogPath(const std::wstring& folder, bool elevated);
   // Index 0: "<base>.log"; n > 0: "<base>.<n>.log".
   virtual std::wstring GetFileName(int index) const;
@@ -43,6 +48,19 @@ class FileContextBase {
   // always produce them (a low-integrity token, for one).
   virtual bool QueryElevated();
   virtual bool QueryLowIntegrity();
+  // String SID of the owner of a pinned folder (opened with READ_CONTROL); empty when unknown.
+  // Replaceable because a test machine may keep no file owners.
+  virtual std::wstring QueryFolderOwner(const std::wstring& path, HANDLE folder);
+
+  // Pins the known folder and every folder down to the log folder and checks their owners; false,
+  // holding nothing, on refusal. With `existingOnly`, pins and checks only what exists up to the
+  // first missing folder or link.
+  bool PinFolders(FileSystem::FolderPins& pins, bool existingOnly = false);
+  void RotateIn(const FileSystem::FolderPins& pins, int count);
+  // GetFileName(index) without the folder.
+  std::wstring LeafName(int index) const;
+  // Tells the debugger, once per context, why there is no log file.
+  void ReportRefusal(const std::wstring& reason);
 
   std::unique_ptr<FileSystem::Path> fileSystem_;
   std::wstring nameSpace_;
@@ -54,6 +72,11 @@ class FileContextBase {
   std::unique_ptr<SecurityAttributes> security_;
   bool elevated_ = false;
   bool lowIntegrity_ = false;
+  // Known folder and log folder of the base path; the file is reached through pins when guarded.
+  std::wstring root_;
+  std::wstring folder_;
+  bool guarded_ = false;
+  bool refusalReported_ = false;
 };
 
 class FileContext : public FileContextBase {
@@ -72,7 +95,8 @@ class FileContext : public FileContextBase {
   virtual int GetLevel();
   // Opens the current file, rotating first when it is full or cannot be used.
   virtual bool EnsureOpen();
-  // Moves the file aside under a unique name, then deletes it.
+  // Moves the file aside under a unique name, then deletes it. Elevated, only a file of the log
+  // folder, through the pinned folders.
   virtual void SafeDelete(const std::wstring& path);
   // "Global\QvBrelLogging_" (or "Local\…" at low integrity) + base path with '\' replaced by '_'.
   virtual std::wstring GetMutexName(bool lowIntegrity) const;
@@ -81,7 +105,9 @@ class FileContext : public FileContextBase {
 
  private:
   bool AcquireMutex();
-  bool OpenCurrent();
+  // Through `pins` when guarded.
+  bool OpenFile(const FileSystem::FolderPins& pins);
+  bool OpenCurrent(const FileSystem::FolderPins& pins);
 
   int level_;
   UniqueHandle mutex_;

@@ -1,17 +1,193 @@
-// Log file handle and path operations over the Win32 file API.
+// Log file handle, path operations and pinned folders over the Win32 file API.
 #include "logging/FileSystem.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace QvBrelLogging::FileSystem {
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// The entry itself, whether a link or a folder.
+constexpr DWORD kEntryFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+// A folder handle counts for sharing only with a data access right; without delete sharing it
+// then keeps the folder from being renamed or removed.
+constexpr DWORD kPinAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE;
+
+// Where the system resolves an open handle ("\\?\C:\..."); empty when it cannot tell.
+std::wstring FinalPath(HANDLE handle) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return {};
+    const bool fits = length < path.size();
+    path.resize(length);
+    if (fits) return path;
+  }
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return !a.empty() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+DWORD AttributesOf(HANDLE handle) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof(info)))
+    return INVALID_FILE_ATTRIBUTES;
+  return info.FileAttributes;
+}
+
+enum class Kind {
+  Missing,
+  Unknown,  // could not be opened
+  File,
+  Folder,
+  // A handle opened on a link without following it says so in its attributes (Windows); one the
+  // system opened through the link anyway (Wine) resolves to the link's target instead.
+  Link,      // the handle is on the link itself
+  Followed,  // the handle is on whatever the entry led to
+};
+
+struct Entry {
+  Kind kind = Kind::Missing;
+  bool inUse = false;  // held by someone without delete sharing: the handle cannot delete or rename
+  UniqueFileHandle handle;
+};
+
+Entry Inspect(const std::wstring& path) {
+  Entry entry;
+  entry.handle.reset(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
+                                   nullptr, OPEN_EXISTING, kEntryFlags, nullptr));
+  if (!entry.handle && ::GetLastError() == ERROR_SHARING_VIOLATION) {
+    entry.inUse = true;
+    entry.handle.reset(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr,
+                                     OPEN_EXISTING, kEntryFlags, nullptr));
+  }
+  if (!entry.handle) {
+    const DWORD error = ::GetLastError();
+    entry.kind =
+        error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Kind::Missing : Kind::Unknown;
+    return entry;
+  }
+  const DWORD attributes = AttributesOf(entry.handle.get());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    entry.kind = Kind::Unknown;
+  else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    entry.kind = Kind::Link;
+  else if (!SamePath(FinalPath(entry.handle.get()), path))
+    entry.kind = Kind::Followed;
+  else
+    entry.kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Kind::Folder : Kind::File;
+  return entry;
+}
+
+bool DeleteByHandle(HANDLE handle) {
+  FILE_DISPOSITION_INFO info{TRUE};
+  return ::SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof(info));
+}
+
+bool RenameByHandle(HANDLE handle, const std::wstring& to) {
+  const std::size_t bytes = to.size() * sizeof(wchar_t);
+  std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(bytes);
+  std::memcpy(info->FileName, to.data(), bytes);
+  return ::SetFileInformationByHandle(handle, FileRenameInfo, info, static_cast<DWORD>(buffer.size()));
+}
+
+// Removes the link at `path` itself. Where the handle is on the link, deleting through it removes
+// the link. Where the system followed the link, anything done through the handle would hit the
+// target, so a new empty file is renamed over the link (a rename replaces the name, never what
+// it points to) and then deleted.
+bool RemoveLink(Entry& entry, const std::wstring& path) {
+  if (entry.kind == Kind::Link) return !entry.inUse && DeleteByHandle(entry.handle.get());
+  entry.handle.reset();
+  const std::wstring spare = path + L"__link_" + std::to_wstring(::GetTickCount64());
+  const UniqueFileHandle file(::CreateFileW(spare.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                            kShareAll, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL | kEntryFlags, nullptr));
+  if (!file) return false;
+  const bool replaced = RenameByHandle(file.get(), path);
+  DeleteByHandle(file.get());  // under `path` when it replaced the link, else where it was made
+  return replaced;
+}
+
+}  // namespace
+
+bool FolderPins::Pin(const std::wstring& root, const std::wstring& path, bool existingOnly) {
+  Release();
+  std::size_t end = root.size();
+  for (;;) {
+    const std::wstring current = path.substr(0, end);
+    UniqueFileHandle handle(::CreateFileW(current.c_str(), kPinAccess, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, kEntryFlags, nullptr));
+    const DWORD attributes = handle ? AttributesOf(handle.get()) : INVALID_FILE_ATTRIBUTES;
+    const std::wstring resolved = handle ? FinalPath(handle.get()) : std::wstring();
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    // Each folder must be found right inside the one pinned above it: a link the system followed
+    // resolves to its target.
+    const bool inPlace =
+        !resolved.empty() &&
+        (folders_.empty() || SamePath(resolved, resolved_ + current.substr(folders_.back().path.size())));
+    if (!folder || !inPlace) {
+      // Nothing there, or a link: what a directory walk creates or replaces.
+      const bool replaceable = attributes == INVALID_FILE_ATTRIBUTES ||
+                               (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+      const bool stop = existingOnly && !folders_.empty() && replaceable;
+      if (!stop) Release();
+      return stop;
+    }
+    folders_.push_back({current, std::move(handle)});
+    resolved_ = resolved;
+    if (end >= path.size()) return true;
+    end = std::min(path.find(L'\\', end + 1), path.size());
+  }
+}
+
+void FolderPins::Release() {
+  // Deepest first, as they were opened top down.
+  while (!folders_.empty()) folders_.pop_back();
+  resolved_.clear();
+}
 
 File::~File() = default;
 
 bool File::Open(const std::wstring& name, SECURITY_ATTRIBUTES* security) {
   if (IsOpen()) return true;
-  handle_.reset(::CreateFileW(name.c_str(), GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, security, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  // A second name for the file could point writes at a file that is not ours.
-  if (!IsOpen() || !HasSingleLink()) {
+  // Opening an existing file first, and creating only a new one, never creates a file where a
+  // dangling link points.
+  for (int attempt = 0; attempt < 2 && !IsOpen(); ++attempt) {
+    handle_.reset(::CreateFileW(name.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                nullptr));
+    if (IsOpen() || ::GetLastError() != ERROR_FILE_NOT_FOUND) break;
+    handle_.reset(::CreateFileW(name.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareAll, security,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!IsOpen() && ::GetLastError() != ERROR_FILE_EXISTS) break;  // else made meanwhile: open it
+  }
+  // A link or a second name for the file could point writes at a file that is not ours.
+  const DWORD attributes = IsOpen() ? AttributesOf(handle_.get()) : INVALID_FILE_ATTRIBUTES;
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) || !HasSingleLink()) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+bool File::OpenIn(const FolderPins& folder, const std::wstring& name, SECURITY_ATTRIBUTES* security) {
+  if (IsOpen()) return true;
+  if (!folder.Held()) return false;
+  const std::wstring path = folder.Resolved() + L"\\" + name;
+  if (!Open(path, security)) return false;
+  // Opened through a link the system followed after all.
+  if (!SamePath(FinalPath(handle_.get()), path)) {
     Close();
     return false;
   }
@@ -84,6 +260,38 @@ bool Path::Delete(const std::wstring& name) {
   const DWORD error = ::GetLastError();
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
   return ::MoveFileExW(name.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+bool Path::RenameIn(const FolderPins& folder, const std::wstring& from, const std::wstring& to) {
+  if (!folder.Held()) return false;
+  const std::wstring source = folder.Resolved() + L"\\" + from;
+  const std::wstring target = folder.Resolved() + L"\\" + to;
+  Entry entry = Inspect(source);
+  if (entry.kind == Kind::Link || entry.kind == Kind::Followed) {
+    RemoveLink(entry, source);
+    return false;
+  }
+  if (entry.kind != Kind::File || entry.inUse) return false;
+  // A link in the way is replaced by the rename itself, never followed; a folder refuses it.
+  return RenameByHandle(entry.handle.get(), target);
+}
+
+bool Path::DeleteIn(const FolderPins& folder, const std::wstring& name) {
+  if (!folder.Held()) return false;
+  const std::wstring path = folder.Resolved() + L"\\" + name;
+  Entry entry = Inspect(path);
+  switch (entry.kind) {
+    case Kind::Missing:
+      return true;
+    case Kind::Link:
+    case Kind::Followed:
+      return RemoveLink(entry, path);
+    case Kind::File:
+      if (!entry.inUse && DeleteByHandle(entry.handle.get())) return true;
+      return ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    default:
+      return false;
+  }
 }
 
 }  // namespace QvBrelLogging::FileSystem

@@ -1,5 +1,6 @@
-// File-system operations of the log file context: one open log file, and the stateless path
-// operations (existence, directory walk, rename, delete). Failures come back as false or 0.
+// File-system operations of the log file context: one open log file, the stateless path
+// operations (existence, directory walk, rename, delete), and the pinned folder chain that the
+// elevated log file is reached through. Failures come back as false or 0.
 #pragma once
 
 #include <windows.h>
@@ -8,10 +9,42 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/UniqueHandle.h"
 
 namespace QvBrelLogging::FileSystem {
+
+// Handles on a folder and on every folder above it up to a root, each opened without delete
+// sharing: while they are held none of them can be renamed, removed or replaced by a link.
+class FolderPins {
+ public:
+  struct Folder {
+    std::wstring path;  // as built from the root
+    UniqueFileHandle handle;
+  };
+
+  FolderPins() = default;
+  FolderPins(const FolderPins&) = delete;
+  FolderPins& operator=(const FolderPins&) = delete;
+
+  // Pins `root`, then each folder of `path` below it (`path` is `root` + "\..."). False, holding
+  // nothing, when one is missing, not a folder, a reparse point, or resolves anywhere but inside
+  // the folder above it. With `existingOnly`, stops without failing at the first folder that is
+  // missing or a link, holding the ones above it.
+  bool Pin(const std::wstring& root, const std::wstring& path, bool existingOnly = false);
+  void Release();
+  bool Held() const { return !folders_.empty(); }
+  // Root first.
+  const std::vector<Folder>& Folders() const { return folders_; }
+  // The deepest pinned folder as the system resolves it ("\\?\C:\..."); entries inside it
+  // are addressed below this path.
+  const std::wstring& Resolved() const { return resolved_; }
+
+ private:
+  std::vector<Folder> folders_;
+  std::wstring resolved_;
+};
 
 // One file handle, invalid when closed. Every operation but IsOpen does nothing on a closed file.
 class File {
@@ -21,8 +54,12 @@ class File {
   File& operator=(const File&) = delete;
   virtual ~File();
 
-  // Opens (creating) for writing with full sharing; refuses a file with a second hard link.
+  // Opens (creating) for writing with full sharing, never through a link: refuses a reparse point,
+  // a folder and a file with a second hard link.
   virtual bool Open(const std::wstring& name, SECURITY_ATTRIBUTES* security);
+  // Open for the entry `name` of a pinned folder; also refuses a file that the system resolves
+  // anywhere but there.
+  virtual bool OpenIn(const FolderPins& folder, const std::wstring& name, SECURITY_ATTRIBUTES* security);
   virtual void Close();
   // One WriteFile at the current position.
   virtual bool Write(const void* data, std::size_t length);
@@ -54,6 +91,17 @@ class Path {
   virtual bool Rename(const std::wstring& from, const std::wstring& to);
   // Deletes now or, when the file is in use, at the next restart. Not found counts as done.
   virtual bool Delete(const std::wstring& name);
+
+  // Entries of a pinned folder, acted on through a handle on the entry itself. A link (or anything
+  // the system resolves elsewhere) is never followed: it is removed as a link, and what it points
+  // to is left alone; a folder is left alone.
+  //
+  // Renames the file `from` to `to` (replacing a file there); a link at `from` is removed instead,
+  // and false returned.
+  virtual bool RenameIn(const FolderPins& folder, const std::wstring& from, const std::wstring& to);
+  // Deletes now or, when the file is in use, at the next restart. Not found counts as done; false
+  // when a link or folder cannot be removed.
+  virtual bool DeleteIn(const FolderPins& folder, const std::wstring& name);
 };
 
 }  // namespace QvBrelLogging::FileSystem

@@ -3,6 +3,7 @@
 
 #include "base/WellKnownSids.h"
 
+#include <aclapi.h>
 #include <sddl.h>
 #include <shlobj.h>
 
@@ -81,6 +82,19 @@ std::wstring GetUserSidString() {
   LPWSTR text = nullptr;
   if (!::ConvertSidToStringSidW(user->User.Sid, &text)) return {};
   const UniqueLocalMem owner(text);
+  return text;
+}
+
+std::wstring GetOwnerSidString(HANDLE object) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+    return {};
+  const UniqueLocalMem descriptorOwner(descriptor);
+  LPWSTR text = nullptr;
+  if (owner == nullptr || !::ConvertSidToStringSidW(owner, &text)) return {};
+  const UniqueLocalMem textOwner(text);
   return text;
 }
 

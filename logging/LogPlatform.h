@@ -27,5 +27,8 @@ bool IsLowIntegrity();
 std::wstring GetKnownFolder(const GUID& folderId);
 // String form of the process user's SID; empty when it cannot be read.
 std::wstring GetUserSidString();
+// String form of the owner SID of a file or folder opened with READ_CONTROL; empty when it cannot
+// be read.
+std::wstring GetOwnerSidString(HANDLE object);
 
 }  // namespace QvBrelLogging::Platform
