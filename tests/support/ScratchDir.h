@@ -149,6 +149,17 @@ inline bool MakeFolderLink(const std::wstring& link, const std::wstring& target)
   return IsLink(link) && DirectoryExists(link);
 }
 
+// A file link at `link` pointing to the file `target`: a unix symbolic link under Wine (which shows
+// it as a plain file), a file symbolic link elsewhere.
+inline bool MakeFileLink(const std::wstring& link, const std::wstring& target) {
+  if (IsWine()) {
+    if (!StartHostProgram(L"Z:\\bin\\ln", {"-s", UnixPath(target), UnixPath(link)})) return false;
+    return Detail::WaitUntil([&link] { return FileExists(link); });
+  }
+  return ::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) !=
+         FALSE;
+}
+
 // Removes the link itself, never what it points to; true when it is gone.
 inline bool RemoveLink(const std::wstring& link) {
   // Wine acts on the target of a unix link whatever Win32 call is made on it: the host's rm
