@@ -116,7 +116,7 @@ void FileContextBase::RotateIn(const FileSystem::FolderPins& pins, int count) {
 void FileContextBase::Rotate(int count) {
   if (guarded_) {
     FileSystem::FolderPins pins;
-    if (PinFolders(pins)) RotateIn(pins, count);
+    if (!basePath_.empty() && PinFolders(pins)) RotateIn(pins, count);
     return;
   }
   for (int i = 0; i <= count; ++i) {
@@ -262,7 +262,8 @@ void FileContext::SafeDelete(const std::wstring& path) {
     return;
   }
   const std::size_t separator = path.rfind(L'\\');
-  if (separator == std::wstring::npos || !SameText(path.substr(0, separator), folder_)) return;
+  if (basePath_.empty() || separator == std::wstring::npos || !SameText(path.substr(0, separator), folder_))
+    return;
   FileSystem::FolderPins pins;
   if (!PinFolders(pins)) return;
   const std::wstring name = path.substr(separator + 1);
