@@ -1,10 +1,10 @@
 // Detection and removal of one product through its uninstall script.
 #include "app/Product.h"
 
+#include "base/Utf8.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaUninstallScript.h"
 #include "sysops/QvPrivilege.h"
-#include "base/Utf8.h"
 
 Product::Product() = default;
 Product::~Product() = default;

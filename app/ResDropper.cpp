@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "logging/QvBrelLogging.h"
-#include "sysops/DirectoryCreate.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
+#include "logging/QvBrelLogging.h"
+#include "sysops/DirectoryCreate.h"
 
 namespace {
 

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "app/UiTool.h"
+#include "base/SecurityAttributes.h"
+#include "base/UniqueHandle.h"
 #include "core/ConsolePrinter.h"
 #include "core/DelayLoad.h"
 #include "core/QvOptionParser.h"
 #include "core/Settings.h"
-#include "app/UiTool.h"
 #include "logging/QvBrelLogging.h"
-#include "base/SecurityAttributes.h"
-#include "base/UniqueHandle.h"
 #include "ui/GuiManager.h"
 #include "ui/GuiSilent.h"
 

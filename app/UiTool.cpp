@@ -3,19 +3,19 @@
 
 #include <vector>
 
-#include "core/ConsolePrinter.h"
-#include "core/QvOptionParser.h"
 #include "app/ResDropper.h"
-#include "core/Settings.h"
 #include "app/TestProductConfig.h"
 #include "app/UiToolLib.h"
 #include "base/LineBreaks.h"
+#include "base/UniqueHandle.h"
+#include "base/Utf8.h"
 #include "base/WellKnownSids.h"
+#include "core/ConsolePrinter.h"
+#include "core/QvOptionParser.h"
+#include "core/Settings.h"
 #include "logging/QvBrelLogging.h"
 #include "sysops/QvPath.h"
 #include "sysops/QvPrivilege.h"
-#include "base/UniqueHandle.h"
-#include "base/Utf8.h"
 
 namespace {
 

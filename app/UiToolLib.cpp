@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "app/Product.h"
+#include "base/UniqueHandle.h"
 #include "core/Status.h"
 #include "logging/QvBrelLogging.h"
-#include "base/UniqueHandle.h"
 
 namespace {
 

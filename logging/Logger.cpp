@@ -3,9 +3,9 @@
 
 #include <stdio.h>
 
+#include "base/Utf8.h"
 #include "logging/LogLine.h"
 #include "logging/QvBrelLogging.h"
-#include "base/Utf8.h"
 
 namespace QvBrelLogging {
 

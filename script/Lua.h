@@ -2,6 +2,6 @@
 // through natives as C++ exceptions; include this header, never lua.hpp.
 #pragma once
 
+#include "lauxlib.h"
 #include "lua.h"
 #include "lualib.h"
-#include "lauxlib.h"

@@ -2,12 +2,12 @@
 // restart instead of giving up at the first error.
 #include "sysops/FileOps.h"
 
+#include "base/UniqueHandle.h"
 #include "core/Status.h"
 #include "logging/QvBrelLogging.h"
 #include "sysops/FileAccess.h"
 #include "sysops/FileOpsSeam.h"
 #include "sysops/QvPath.h"
-#include "base/UniqueHandle.h"
 
 namespace FileOpsSeam {
 DeleteFileCall deleteFile = ::DeleteFileW;

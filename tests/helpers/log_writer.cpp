@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "logging/QvBrelLogging.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
+#include "logging/QvBrelLogging.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/QvOptionParser.h"
 #include "app/TestProductConfig.h"
+#include "core/QvOptionParser.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "core/Status.h"
 #include "app/UiToolLib.h"
 #include "base/Utf8.h"
+#include "core/Status.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/ScratchDir.h"
 

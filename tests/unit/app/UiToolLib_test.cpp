@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "app/Product.h"
-#include "core/Status.h"
 #include "app/TestProductConfig.h"
 #include "base/UniqueHandle.h"
+#include "core/Status.h"
 #include "tests/support/ScratchDir.h"
 
 namespace {

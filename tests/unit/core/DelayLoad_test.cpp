@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "core/DelayLoadedApis.h"
 #include "base/UniqueHandle.h"
+#include "core/DelayLoadedApis.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <shlobj.h>
 
-#include "logging/LogPlatform.h"
 #include "base/Utf8.h"
+#include "logging/LogPlatform.h"
 
 namespace LogTest {
 

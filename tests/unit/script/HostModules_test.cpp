@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/Status.h"
-#include "script/LuaApi.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
+#include "core/Status.h"
+#include "script/LuaApi.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/unit/script/ScriptProbe.h"

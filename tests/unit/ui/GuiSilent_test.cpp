@@ -5,10 +5,10 @@
 
 #include <cstdlib>
 
-#include "core/QvOptionParser.h"
-#include "core/Settings.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
+#include "core/QvOptionParser.h"
+#include "core/Settings.h"
 #include "tests/support/ChildProcess.h"
 
 namespace {
