@@ -4,6 +4,7 @@
 // One entry per module, in publishing order: Reg, Msi, Log, FileSystem, Process, Service,
 // Win32Driver, Atom, Path, Meta, System. A module joins by adding its name at its place here.
 #define QV_SCRIPT_MODULES(X) \
+  X(Reg)                     \
   X(Log)                     \
   X(Meta)                    \
   X(System)

@@ -17,6 +17,7 @@ std::vector<std::wstring> SplitMultiString(std::wstring_view data) {
 
 std::wstring JoinMultiString(const std::vector<std::wstring>& entries) {
   std::wstring data;
+  if (entries.empty()) data.push_back(L'\0');
   for (const std::wstring& entry : entries) {
     data.append(entry);
     data.push_back(L'\0');

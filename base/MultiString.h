@@ -14,10 +14,10 @@ namespace QvText {
 // "", "\0" and "\0\0" give none. Never fails.
 std::vector<std::wstring> SplitMultiString(std::wstring_view data);
 
-// Each entry followed by NUL, then one final NUL: {a, b} -> "a\0b\0\0"; the empty list -> "\0" (the
-// terminator alone). Entries are written as given: an empty entry ends the list for a reader (as
-// the restart schedule's empty targets need), so SplitMultiString gives back only the entries
-// before it.
+// Each entry followed by NUL, then one final NUL: {a, b} -> "a\0b\0\0"; the empty list -> "\0\0" (an
+// empty list still closes its missing entry, as REG_MULTI_SZ writers do). Entries are written as given: an
+// empty entry ends the list for a reader (as the restart schedule's empty targets need), so SplitMultiString
+// gives back only the entries before it.
 std::wstring JoinMultiString(const std::vector<std::wstring>& entries);
 
 }  // namespace QvText

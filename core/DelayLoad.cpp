@@ -1,12 +1,14 @@
 // Delay-load resolver: configured directory, own directory, registry path, system directory.
 #include "core/DelayLoad.h"
 
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <vector>
 
 #include "base/PathText.h"
 #include "base/UniqueHandle.h"
+#include "base/Win32Registry.h"
 
 namespace {
 
@@ -47,19 +49,13 @@ std::wstring SystemDirectory() {
 std::wstring RegistryPath(const std::wstring& component, const std::wstring& library) {
   const std::wstring key = L"SOFTWARE\\Quorvel\\NS\\" + component + L"\\BREL\\DelayLoad";
   for (const REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY)}) {
-    UniqueHKey hkey;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, hkey.put()) !=
-        ERROR_SUCCESS)
-      continue;
-    DWORD type = 0;
-    DWORD bytes = 0;
-    if (::RegQueryValueExW(hkey.get(), library.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
-      continue;
+    Win32Registry registry(HKEY_LOCAL_MACHINE, view);
+    std::vector<BYTE> bytes;
+    DWORD type = REG_NONE;
+    if (!registry.GetValue(key, library, bytes, type)) continue;
     if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) continue;
-    std::vector<wchar_t> data(bytes / sizeof(wchar_t) + 2, L'\0');
-    if (::RegQueryValueExW(hkey.get(), library.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                           &bytes) != ERROR_SUCCESS)
-      continue;
+    std::vector<wchar_t> data(bytes.size() / sizeof(wchar_t) + 1, L'\0');
+    if (data.size() > 1) std::memcpy(data.data(), bytes.data(), (data.size() - 1) * sizeof(wchar_t));
     std::wstring path(data.data());  // a multi-string's first entry
     if (type == REG_EXPAND_SZ) {
       const DWORD needed = ::ExpandEnvironmentStringsW(path.c_str(), nullptr, 0);

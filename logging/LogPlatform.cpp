@@ -2,6 +2,7 @@
 #include "logging/LogPlatform.h"
 
 #include "base/WellKnownSids.h"
+#include "base/Win32Registry.h"
 
 #include <aclapi.h>
 #include <sddl.h>
@@ -32,10 +33,10 @@ std::vector<BYTE> QueryToken(HANDLE token, TOKEN_INFORMATION_CLASS infoClass) {
 }  // namespace
 
 bool ReadLoggingDword(const wchar_t* name, DWORD& value) {
+  Win32Registry registry(HKEY_LOCAL_MACHINE, 0);
   DWORD data = 0;
-  DWORD size = sizeof(data);
-  if (::RegGetValueW(HKEY_LOCAL_MACHINE, kLoggingKey, name, RRF_RT_REG_DWORD, nullptr, &data, &size) !=
-      ERROR_SUCCESS)
+  // REG_NONE reads as 0 through GetDWORD; only a real DWORD configures the logger.
+  if (registry.GetValueType(kLoggingKey, name) != REG_DWORD || !registry.GetDWORD(kLoggingKey, name, data))
     return false;
   value = data;
   return true;

@@ -36,7 +36,7 @@ TEST(MultiStringTest, JoinWritesEveryEntryAndOneFinalTerminator) {
     std::wstring data;
     Entries readBack;
   } cases[] = {
-      {{}, L"\0"s, {}},
+      {{}, L"\0\0"s, {}},
       {{L"a"}, L"a\0\0"s, {L"a"}},
       {{L"a", L"bc"}, L"a\0bc\0\0"s, {L"a", L"bc"}},
       {{L"src", L"", L"next"}, L"src\0\0next\0\0"s, {L"src"}},  // kept, but ends the list for readers
