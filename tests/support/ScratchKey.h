@@ -3,9 +3,11 @@
 #pragma once
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/UniqueHandle.h"
 
@@ -43,6 +45,68 @@ inline bool DeleteMachineTree(std::wstring_view path, REGSAM view) {
   status = ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, std::wstring(path).c_str(), view, 0);
   return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
+
+// Writes the owner and/or DACL that `sddl` holds (e.g. "D:P(D;OICI;GA;;;WD)") to HKLM\<path>.
+inline LSTATUS SetMachineKeySecurity(std::wstring_view path, REGSAM view, const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+    return static_cast<LSTATUS>(::GetLastError());
+  const UniqueLocalMem owner(descriptor);
+  SECURITY_INFORMATION parts = 0;
+  PSID sid = nullptr;
+  BOOL defaulted = FALSE, present = FALSE;
+  PACL dacl = nullptr;
+  if (::GetSecurityDescriptorOwner(descriptor, &sid, &defaulted) && sid != nullptr) parts |= OWNER_SECURITY_INFORMATION;
+  if (::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && present) parts |= DACL_SECURITY_INFORMATION;
+  LSTATUS status = ERROR_SUCCESS;
+  const REGSAM access = ((parts & OWNER_SECURITY_INFORMATION) ? WRITE_OWNER : 0) |
+                        ((parts & DACL_SECURITY_INFORMATION) ? WRITE_DAC : 0);
+  UniqueHKey key = OpenMachineKey(path, view, access, &status);
+  return key ? ::RegSetKeySecurity(key.get(), parts, descriptor) : status;
+}
+// The owner and DACL of HKLM\<path> as SDDL; empty when they cannot be read.
+inline std::wstring MachineKeySddl(std::wstring_view path, REGSAM view) {
+  UniqueHKey key = OpenMachineKey(path, view, READ_CONTROL);
+  const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD size = 0;
+  if (!key || ::RegGetKeySecurity(key.get(), parts, nullptr, &size) != ERROR_INSUFFICIENT_BUFFER) return {};
+  std::string descriptor(size, '\0');
+  LPWSTR text = nullptr;
+  if (::RegGetKeySecurity(key.get(), parts, descriptor.data(), &size) != ERROR_SUCCESS ||
+      !::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1, parts, &text,
+                                                              nullptr))
+    return {};
+  const UniqueLocalMem owner(text);
+  return text;
+}
+
+// A key below HKLM that only an administrator can take over: owned by BUILTIN\Administrators, its
+// DACL denying everyone, with one sub-key "held" that nobody can list, so the key cannot be deleted
+// either. For a process whose token has Administrators as a deny-only group (Wine's only
+// non-administrator, tests/WINE.md) it stays, as a key a driver holds would on Windows. Removed at
+// the end by this (administrator) process.
+class RefusingKey {
+ public:
+  RefusingKey(std::wstring path, REGSAM view) : path_(std::move(path)), view_(view) {
+    made_ = CreateMachineKey(path_ + L"\\held", view_).valid() &&
+            SetMachineKeySecurity(path_, view_, L"O:BAD:P(D;OICI;GA;;;WD)") == ERROR_SUCCESS &&
+            !OpenMachineKey(path_, view_, KEY_READ).valid();
+  }
+  RefusingKey(const RefusingKey&) = delete;
+  RefusingKey& operator=(const RefusingKey&) = delete;
+  ~RefusingKey() {
+    // The owner may always rewrite the DACL.
+    SetMachineKeySecurity(path_, view_, L"D:(A;OICI;KA;;;BA)");
+    DeleteMachineTree(path_, view_);
+  }
+  // Whether the key exists and refuses reading.
+  bool Made() const { return made_; }
+
+ private:
+  std::wstring path_;
+  REGSAM view_;
+  bool made_ = false;
+};
 
 class ScratchKey {
  public:

@@ -1,0 +1,189 @@
+// RegOps against the real registry: what the readers log, forced deletion of whole branches (keys
+// that refuse reading, keys that cannot be taken over), the descriptor a take-over writes, masks.
+#include "sysops/registry/RegOps.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/Win32Registry.h"
+#include "logging/QvBrelLogging.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/ScratchKey.h"
+
+namespace {
+
+using QvTest::LogCapture;
+using QvTest::ScratchKey;
+
+constexpr wchar_t kDenyEveryone[] = L"D:P(D;OICI;GA;;;WD)";
+
+class RegOpsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(scratch_.Created()); }
+
+  // Creates each path below the scratch key in `view`, with a value in each.
+  void Build(REGSAM view, const std::vector<std::wstring>& paths) {
+    for (const std::wstring& path : paths) {
+      UniqueHKey key = scratch_.Create(view, path);
+      ASSERT_TRUE(key) << path;
+      ASSERT_EQ(::RegSetValueExW(key.get(), L"v", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4), ERROR_SUCCESS);
+    }
+  }
+  // A key that refuses opening exists too.
+  bool Exists(REGSAM view, const std::wstring& sub) const {
+    LSTATUS status = ERROR_SUCCESS;
+    QvTest::OpenMachineKey(scratch_.Child(sub), view, KEY_READ, &status);
+    return status != ERROR_FILE_NOT_FOUND;
+  }
+
+  ScratchKey scratch_;
+};
+
+TEST_F(RegOpsTest, ReadersWarnAboutWrongTypesButNotAboutMissingValues) {
+  LogCapture capture;
+  ASSERT_TRUE(capture.Start());
+  const std::wstring branch = scratch_.Path();
+  ASSERT_TRUE(Win32Registry().SetString(branch, L"Text", L"abc"));
+  ASSERT_TRUE(Win32Registry().SetDWORD(branch, L"Number", 5));
+  const std::wstring missing = scratch_.Child(L"missing");
+
+  const struct {
+    const char* tag;
+    bool (*readsEmpty)(const std::wstring& branch, const wchar_t* key);
+    const wchar_t* wrongType;
+  } cases[] = {
+      {"RegOps::GetDWORD",
+       [](const std::wstring& b, const wchar_t* k) { return RegOps::GetDWORD(HKEY_LOCAL_MACHINE, 0, b, k) == 0; },
+       L"Text"},
+      {"RegOps::GetString",
+       [](const std::wstring& b, const wchar_t* k) { return RegOps::GetString(HKEY_LOCAL_MACHINE, 0, b, k).empty(); },
+       L"Number"},
+      {"RegOps::GetMultiString",
+       [](const std::wstring& b, const wchar_t* k) {
+         return RegOps::GetMultiString(HKEY_LOCAL_MACHINE, 0, b, k).empty();
+       },
+       L"Text"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_TRUE(c.readsEmpty(branch, c.wrongType)) << c.tag;
+    EXPECT_TRUE(c.readsEmpty(branch, L"Absent")) << c.tag;
+    EXPECT_TRUE(c.readsEmpty(missing, L"Text")) << c.tag;
+    EXPECT_EQ(capture.Count(QV_WARNING, c.tag, L"Failed to read '" + branch + L":" + c.wrongType + L"': 2"), 1)
+        << capture.Text();
+    EXPECT_EQ(capture.CountStartingWith(QV_WARNING, c.tag, L""), 1) << capture.Text();
+  }
+  EXPECT_EQ(RegOps::GetDWORD(HKEY_LOCAL_MACHINE, 0, branch, L"Number"), 5u);
+  // Deleting a value that is not there, in a branch that is, or in one that is not, is no failure.
+  EXPECT_TRUE(RegOps::DeleteKey(HKEY_LOCAL_MACHINE, 0, branch, L"Absent"));
+  EXPECT_TRUE(RegOps::DeleteKey(HKEY_LOCAL_MACHINE, 0, missing, L"Text"));
+  EXPECT_EQ(capture.CountAtOrAbove(QV_WARNING), 3) << capture.Text();
+}
+
+TEST_F(RegOpsTest, WipeRemovesLeavesFirstAndKeepsTheAncestorsOfWhatStays) {
+  const std::vector<std::wstring> tree{L"T\\a\\b\\c", L"T\\a\\s", L"T\\x"};
+  const struct {
+    const char* what;
+    REGSAM view;
+    const wchar_t* deniesReading;   // gets kDenyEveryone, owner unchanged (the administrators)
+    const wchar_t* cannotTakeOver;  // a QvTest::RefusingKey, wiped by a non-administrator
+    bool result;
+    std::vector<std::wstring> survivors;
+    std::vector<std::wstring> gone;
+  } cases[] = {
+      {"three levels, 64-bit view", KEY_WOW64_64KEY, nullptr, nullptr, true, {}, {L"T"}},
+      {"three levels, 32-bit view", KEY_WOW64_32KEY, nullptr, nullptr, true, {}, {L"T"}},
+      // Its sub-keys cannot be listed until the take-over, after which the branch is walked again.
+      {"a key refusing reading", KEY_WOW64_64KEY, L"T\\a", nullptr, true, {}, {L"T"}},
+      {"a key that cannot be taken over",
+       KEY_WOW64_64KEY,
+       nullptr,
+       L"T\\a\\b\\locked",
+       false,
+       {L"T", L"T\\a", L"T\\a\\b", L"T\\a\\b\\locked"},
+       {L"T\\a\\b\\c", L"T\\a\\s", L"T\\x"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    LogCapture capture;
+    ASSERT_TRUE(capture.Start());
+    Build(c.view, tree);
+    if (c.deniesReading != nullptr) {
+      ASSERT_EQ(QvTest::SetMachineKeySecurity(scratch_.Child(c.deniesReading), c.view, kDenyEveryone), ERROR_SUCCESS);
+      ASSERT_FALSE(QvTest::OpenMachineKey(scratch_.Child(c.deniesReading), c.view, KEY_READ));
+    }
+    std::unique_ptr<QvTest::RefusingKey> refusing;
+    bool wiped = false;
+    if (c.cannotTakeOver == nullptr) {
+      wiped = RegOps::WipeBranch(HKEY_LOCAL_MACHINE, c.view, scratch_.Child(L"T"));
+      EXPECT_EQ(capture.CountAtOrAbove(QV_WARNING), 0) << capture.Text();
+    } else {
+      // Everything else is open to the non-administrator.
+      for (const std::wstring& path : {std::wstring(L"T"), std::wstring(L"T\\a"), std::wstring(L"T\\a\\b"), tree[0],
+                                       tree[1], tree[2]})
+        ASSERT_EQ(QvTest::SetMachineKeySecurity(scratch_.Child(path), c.view, L"D:(A;OICI;KA;;;WD)"), ERROR_SUCCESS);
+      refusing = std::make_unique<QvTest::RefusingKey>(scratch_.Child(c.cannotTakeOver), c.view);
+      ASSERT_TRUE(refusing->Made());
+      const UniqueHandle token = QvTest::NonAdministratorToken();
+      ASSERT_TRUE(token);
+      QvTest::ChildOptions options;
+      options.token = token.get();
+      const QvTest::ChildResult child = QvTest::RunChild(
+          QvTest::HelperCommand(L"reg_wipe", L"\"" + scratch_.Child(L"T") + L"\""), 60000, options);
+      ASSERT_TRUE(child.finished);
+      wiped = child.exitCode == 0;
+    }
+    EXPECT_EQ(wiped, c.result);
+    for (const std::wstring& sub : c.survivors) EXPECT_TRUE(Exists(c.view, sub)) << sub;
+    for (const std::wstring& sub : c.gone) EXPECT_FALSE(Exists(c.view, sub)) << sub;
+    refusing.reset();
+    ASSERT_TRUE(QvTest::DeleteMachineTree(scratch_.Child(L"T"), c.view));
+  }
+}
+
+TEST_F(RegOpsTest, TakeOwnershipGivesTheKeyToAdministratorsAndSystemOnly) {
+  Build(KEY_WOW64_64KEY, {L"K\\sub"});
+  const std::wstring key = scratch_.Child(L"K");
+  ASSERT_EQ(QvTest::SetMachineKeySecurity(key, KEY_WOW64_64KEY, kDenyEveryone), ERROR_SUCCESS);
+
+  EXPECT_EQ(RegOps::TakeOwnership(HKEY_LOCAL_MACHINE, 0, key), static_cast<DWORD>(ERROR_SUCCESS));
+  const std::wstring sddl = QvTest::MachineKeySddl(key, KEY_WOW64_64KEY);
+  // Wine does not keep the protected bit (tests/WINE.md), so the DACL's flags are not compared.
+  const size_t aces = sddl.find(L'(');
+  ASSERT_NE(aces, std::wstring::npos) << sddl;
+  EXPECT_TRUE(sddl.starts_with(L"O:BAD:")) << sddl;
+  EXPECT_EQ(sddl.substr(aces), L"(A;OICI;GA;;;BA)(A;OICI;GA;;;SY)");
+  EXPECT_TRUE(QvTest::OpenMachineKey(key, KEY_WOW64_64KEY, KEY_READ));
+}
+
+TEST_F(RegOpsTest, MasksPickSubKeysByWholeNameAndCase) {
+  const std::vector<std::wstring> names{L"App1", L"App2", L"app3", L"Apx", L"Ap", L"Other"};
+  const struct {
+    const wchar_t* mask;
+    std::vector<std::wstring> survivors;
+  } cases[] = {
+      {L"App*", {L"app3", L"Apx", L"Ap", L"Other"}},
+      {L"Ap?", {L"App1", L"App2", L"app3", L"Ap", L"Other"}},
+      {L"app?", {L"App1", L"App2", L"Apx", L"Ap", L"Other"}},
+      {L"*", {}},
+      {L"A*?", {L"app3", L"Other"}},
+      {L"Q*", {L"App1", L"App2", L"app3", L"Apx", L"Ap", L"Other"}},
+  };
+  for (const auto& c : cases) {
+    for (const std::wstring& name : names) Build(KEY_WOW64_64KEY, {L"M\\" + name + L"\\child"});
+    EXPECT_TRUE(RegOps::DeleteBranchByMask(HKEY_LOCAL_MACHINE, 0, scratch_.Child(L"M"), c.mask)) << c.mask;
+    std::vector<std::wstring> left = RegOps::GetSubkeys(HKEY_LOCAL_MACHINE, 0, scratch_.Child(L"M"));
+    std::vector<std::wstring> expected = c.survivors;
+    std::sort(left.begin(), left.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected) << c.mask;
+    for (const std::wstring& name : left) EXPECT_TRUE(Exists(KEY_WOW64_64KEY, L"M\\" + name + L"\\child"));
+    ASSERT_TRUE(QvTest::DeleteMachineTree(scratch_.Child(L"M"), KEY_WOW64_64KEY));
+  }
+}
+
+}  // namespace
