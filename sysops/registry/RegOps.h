@@ -33,8 +33,8 @@ std::vector<std::wstring> GetValueKeys(HKEY root, REGSAM flags, const std::wstri
 // No values and no sub-keys; a missing branch is empty.
 bool IsBranchEmpty(HKEY root, REGSAM flags, const std::wstring& branch);
 
-// Removes the branch with everything below it (RemoveByForce); false, logged, for a path without a
-// backslash or when anything of it stays.
+// Removes the branch with everything below it: in one tree deletion, or else by RemoveByForce;
+// false, logged, for a path without a backslash or when anything of it stays.
 bool WipeBranch(HKEY root, REGSAM flags, const std::wstring& branch);
 // Wipes every direct sub-key of branch whose name matches mask ("*", "?", case-sensitive); true
 // when all of them went (and when none matched).

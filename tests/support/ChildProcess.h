@@ -185,16 +185,18 @@ inline std::wstring HelperCommand(std::wstring_view name, std::wstring_view argu
 // non-administrator Wine gives (tests/WINE.md). Empty when it cannot be made.
 inline UniqueHandle NonAdministratorToken() {
   UniqueHandle token;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, token.put()))
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY,
+                          token.put()))
     return {};
   SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
   UniqueAllocatedSid admins;
-  if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0,
-                                  0, 0, 0, admins.put()))
+  if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                  0, 0, 0, 0, admins.put()))
     return {};
   SID_AND_ATTRIBUTES disable{admins.get(), 0};
   UniqueHandle restricted;
-  if (!::CreateRestrictedToken(token.get(), 0, 1, &disable, 0, nullptr, 0, nullptr, restricted.put())) return {};
+  if (!::CreateRestrictedToken(token.get(), 0, 1, &disable, 0, nullptr, 0, nullptr, restricted.put()))
+    return {};
   return restricted;
 }
 

@@ -56,8 +56,10 @@ inline LSTATUS SetMachineKeySecurity(std::wstring_view path, REGSAM view, const 
   PSID sid = nullptr;
   BOOL defaulted = FALSE, present = FALSE;
   PACL dacl = nullptr;
-  if (::GetSecurityDescriptorOwner(descriptor, &sid, &defaulted) && sid != nullptr) parts |= OWNER_SECURITY_INFORMATION;
-  if (::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && present) parts |= DACL_SECURITY_INFORMATION;
+  if (::GetSecurityDescriptorOwner(descriptor, &sid, &defaulted) && sid != nullptr)
+    parts |= OWNER_SECURITY_INFORMATION;
+  if (::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && present)
+    parts |= DACL_SECURITY_INFORMATION;
   LSTATUS status = ERROR_SUCCESS;
   const REGSAM access = ((parts & OWNER_SECURITY_INFORMATION) ? WRITE_OWNER : 0) |
                         ((parts & DACL_SECURITY_INFORMATION) ? WRITE_DAC : 0);
@@ -73,8 +75,8 @@ inline std::wstring MachineKeySddl(std::wstring_view path, REGSAM view) {
   std::string descriptor(size, '\0');
   LPWSTR text = nullptr;
   if (::RegGetKeySecurity(key.get(), parts, descriptor.data(), &size) != ERROR_SUCCESS ||
-      !::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1, parts, &text,
-                                                              nullptr))
+      !::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1, parts,
+                                                              &text, nullptr))
     return {};
   const UniqueLocalMem owner(text);
   return text;

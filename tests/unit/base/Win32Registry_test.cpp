@@ -23,7 +23,8 @@ class Win32RegistryTest : public ::testing::Test {
   void Put(REGSAM view, const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
     UniqueHKey key = scratch_.Open(view);
     ASSERT_TRUE(key);
-    ASSERT_EQ(::RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), bytes),
+              ERROR_SUCCESS);
   }
   void PutText(const wchar_t* name, DWORD type, const std::wstring& text) {
     Put(KEY_WOW64_64KEY, name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
@@ -33,7 +34,8 @@ class Win32RegistryTest : public ::testing::Test {
 };
 
 TEST_F(Win32RegistryTest, ThirtyTwoBitViewLandsUnderWow6432Node) {
-  const std::wstring wowPath = L"SOFTWARE\\Wow6432Node" + scratch_.Path().substr(std::wstring(L"SOFTWARE").size());
+  const std::wstring wowPath =
+      L"SOFTWARE\\Wow6432Node" + scratch_.Path().substr(std::wstring(L"SOFTWARE").size());
   Win32Registry in32(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY);
   ASSERT_TRUE(in32.SetString(scratch_.Path(), L"Bits", L"32"));
   ASSERT_TRUE(in32.CreateKeyPath(scratch_.Path() + L"\\a\\b"));
@@ -204,7 +206,9 @@ TEST_F(Win32RegistryTest, KeysAreCreatedAndDeletedOneAtATime) {
       {"leaf", true, RegResult::Success,
        [](Win32Registry& r, const std::wstring& b) { return r.DeleteKey(b + L"\\p\\q", L"r"); }},
       {"tree", true, RegResult::Success,
-       [](Win32Registry& r, const std::wstring& b) { return r.CreateKey(b + L"\\p\\q", L"s") && r.DeleteTree(b, L"p"); }},
+       [](Win32Registry& r, const std::wstring& b) {
+         return r.CreateKey(b + L"\\p\\q", L"s") && r.DeleteTree(b, L"p");
+       }},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.call(registry, base), c.result) << c.what;

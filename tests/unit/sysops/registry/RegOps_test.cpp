@@ -31,7 +31,8 @@ class RegOpsTest : public ::testing::Test {
     for (const std::wstring& path : paths) {
       UniqueHKey key = scratch_.Create(view, path);
       ASSERT_TRUE(key) << path;
-      ASSERT_EQ(::RegSetValueExW(key.get(), L"v", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4), ERROR_SUCCESS);
+      ASSERT_EQ(::RegSetValueExW(key.get(), L"v", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4),
+                ERROR_SUCCESS);
     }
   }
   // A key that refuses opening exists too.
@@ -58,10 +59,14 @@ TEST_F(RegOpsTest, ReadersWarnAboutWrongTypesButNotAboutMissingValues) {
     const wchar_t* wrongType;
   } cases[] = {
       {"RegOps::GetDWORD",
-       [](const std::wstring& b, const wchar_t* k) { return RegOps::GetDWORD(HKEY_LOCAL_MACHINE, 0, b, k) == 0; },
+       [](const std::wstring& b, const wchar_t* k) {
+         return RegOps::GetDWORD(HKEY_LOCAL_MACHINE, 0, b, k) == 0;
+       },
        L"Text"},
       {"RegOps::GetString",
-       [](const std::wstring& b, const wchar_t* k) { return RegOps::GetString(HKEY_LOCAL_MACHINE, 0, b, k).empty(); },
+       [](const std::wstring& b, const wchar_t* k) {
+         return RegOps::GetString(HKEY_LOCAL_MACHINE, 0, b, k).empty();
+       },
        L"Number"},
       {"RegOps::GetMultiString",
        [](const std::wstring& b, const wchar_t* k) {
@@ -73,7 +78,8 @@ TEST_F(RegOpsTest, ReadersWarnAboutWrongTypesButNotAboutMissingValues) {
     EXPECT_TRUE(c.readsEmpty(branch, c.wrongType)) << c.tag;
     EXPECT_TRUE(c.readsEmpty(branch, L"Absent")) << c.tag;
     EXPECT_TRUE(c.readsEmpty(missing, L"Text")) << c.tag;
-    EXPECT_EQ(capture.Count(QV_WARNING, c.tag, L"Failed to read '" + branch + L":" + c.wrongType + L"': 2"), 1)
+    EXPECT_EQ(capture.Count(QV_WARNING, c.tag, L"Failed to read '" + branch + L":" + c.wrongType + L"': 2"),
+              1)
         << capture.Text();
     EXPECT_EQ(capture.CountStartingWith(QV_WARNING, c.tag, L""), 1) << capture.Text();
   }
@@ -113,7 +119,8 @@ TEST_F(RegOpsTest, WipeRemovesLeavesFirstAndKeepsTheAncestorsOfWhatStays) {
     ASSERT_TRUE(capture.Start());
     Build(c.view, tree);
     if (c.deniesReading != nullptr) {
-      ASSERT_EQ(QvTest::SetMachineKeySecurity(scratch_.Child(c.deniesReading), c.view, kDenyEveryone), ERROR_SUCCESS);
+      ASSERT_EQ(QvTest::SetMachineKeySecurity(scratch_.Child(c.deniesReading), c.view, kDenyEveryone),
+                ERROR_SUCCESS);
       ASSERT_FALSE(QvTest::OpenMachineKey(scratch_.Child(c.deniesReading), c.view, KEY_READ));
     }
     std::unique_ptr<QvTest::RefusingKey> refusing;
@@ -123,9 +130,10 @@ TEST_F(RegOpsTest, WipeRemovesLeavesFirstAndKeepsTheAncestorsOfWhatStays) {
       EXPECT_EQ(capture.CountAtOrAbove(QV_WARNING), 0) << capture.Text();
     } else {
       // Everything else is open to the non-administrator.
-      for (const std::wstring& path : {std::wstring(L"T"), std::wstring(L"T\\a"), std::wstring(L"T\\a\\b"), tree[0],
-                                       tree[1], tree[2]})
-        ASSERT_EQ(QvTest::SetMachineKeySecurity(scratch_.Child(path), c.view, L"D:(A;OICI;KA;;;WD)"), ERROR_SUCCESS);
+      for (const std::wstring& path :
+           {std::wstring(L"T"), std::wstring(L"T\\a"), std::wstring(L"T\\a\\b"), tree[0], tree[1], tree[2]})
+        ASSERT_EQ(QvTest::SetMachineKeySecurity(scratch_.Child(path), c.view, L"D:(A;OICI;KA;;;WD)"),
+                  ERROR_SUCCESS);
       refusing = std::make_unique<QvTest::RefusingKey>(scratch_.Child(c.cannotTakeOver), c.view);
       ASSERT_TRUE(refusing->Made());
       const UniqueHandle token = QvTest::NonAdministratorToken();

@@ -1,0 +1,190 @@
+// The Reg module through a real Lua state with the whole script API: every function's success and
+// failure value, argument order and checks, roots, views, logging and long sub-key names.
+#include "sysops/registry/RegModule.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/Utf8.h"
+#include "logging/QvBrelLogging.h"
+#include "script/LuaApi.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/ScratchKey.h"
+
+namespace {
+
+using QvTest::ScratchKey;
+
+class RegModuleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(scratch_.Created());
+    ASSERT_NE(state_, nullptr);
+    luaL_openlibs(state_);
+    Lua::RegisterScriptApi(state_);
+    lua_pushstring(state_, QvText::ToUtf8(scratch_.Path()).c_str());
+    lua_setglobal(state_, "S");  // the scratch branch
+  }
+  void TearDown() override { lua_close(state_); }
+
+  // Runs `chunk` ("return ..." for results) and describes what it gave: "n:<count>" and each result
+  // as type:value (tables as {a,b}), or "error: <message>".
+  std::string Run(const std::string& chunk) {
+    const int top = lua_gettop(state_);
+    if (luaL_loadbuffer(state_, chunk.data(), chunk.size(), "=chunk") != LUA_OK ||
+        lua_pcall(state_, 0, LUA_MULTRET, 0) != LUA_OK) {
+      std::string error = std::string("error: ") + lua_tostring(state_, -1);
+      lua_settop(state_, top);
+      return error;
+    }
+    std::string text = "n:" + std::to_string(lua_gettop(state_) - top);
+    for (int i = top + 1; i <= lua_gettop(state_); ++i) {
+      text += " ";
+      if (lua_istable(state_, i)) {
+        text += "{";
+        for (lua_Integer k = 1; lua_rawgeti(state_, i, k) != LUA_TNIL; ++k) {
+          text += (k > 1 ? "," : "") + std::string(lua_tostring(state_, -1));
+          lua_pop(state_, 1);
+        }
+        lua_pop(state_, 1);
+        text += "}";
+      } else {
+        text += std::string(luaL_typename(state_, i)) + ":" + luaL_tolstring(state_, i, nullptr);
+        lua_pop(state_, 1);
+      }
+    }
+    lua_settop(state_, top);
+    return text;
+  }
+
+  ScratchKey scratch_;
+  lua_State* state_ = luaL_newstate();
+};
+
+TEST_F(RegModuleTest, EveryFunctionGivesOneResultForSuccessAndFailure) {
+  QvTest::LogCapture capture;
+  ASSERT_TRUE(capture.Start());
+  // A branch with a number, a text, a list, a REG_NONE value and one sub-key; an empty branch; and
+  // a branch that refuses every change.
+  ASSERT_EQ(Run("S2 = S .. '\\\\v' return Reg.DeleteBranch(HKLM, S2)"), "n:1 boolean:true");
+  ASSERT_TRUE(scratch_.Create(KEY_WOW64_64KEY, L"v\\sub"));
+  ASSERT_TRUE(scratch_.Create(KEY_WOW64_64KEY, L"empty"));
+  ASSERT_TRUE(scratch_.Create(KEY_WOW64_64KEY, L"locked"));
+  {
+    UniqueHKey key = scratch_.Open(KEY_WOW64_64KEY, KEY_ALL_ACCESS, L"v");
+    const wchar_t list[] = L"a\0b\0";
+    ASSERT_EQ(::RegSetValueExW(key.get(), L"List", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(list), 10),
+              0);
+    ASSERT_EQ(::RegSetValueExW(key.get(), L"None", 0, REG_NONE, nullptr, 0), 0);
+  }
+  ASSERT_EQ(QvTest::SetMachineKeySecurity(scratch_.Child(L"locked"), KEY_WOW64_64KEY, L"D:P(D;OICI;GA;;;WD)"),
+            0);
+
+  const struct {
+    const char* call;
+    const char* result;
+  } cases[] = {
+      {"Reg.SetNumber(4294967295 + 7 * 2^32, HKLM, S2, 'Num')", "n:1 boolean:true"},
+      {"Reg.SetNumber(1, HKLM, S2 .. '\\\\nope', 'Num')", "n:1 boolean:false"},
+      {"Reg.SetString('Grüße', HKLM, S2, 'Text')", "n:1 boolean:true"},
+      {"Reg.SetString('x', HKLM, S2 .. '\\\\nope', 'Text')", "n:1 boolean:false"},
+      {"Reg.GetNumber(HKLM, S2, 'Num')", "n:1 number:4294967295"},
+      {"Reg.GetNumber(HKLM, S2, 'Text')", "n:1 number:0"},
+      {"Reg.GetString(HKLM, S2, 'Text')", "n:1 string:Grüße"},
+      {"Reg.GetString(HKLM, S2 .. '\\\\nope', 'Text')", "n:1 string:"},
+      {"Reg.GetMultiString(HKLM, S2, 'List')", "n:1 {a,b}"},
+      {"Reg.GetMultiString(HKLM, S2, 'Text')", "n:1 {}"},
+      {"Reg.BranchExists(HKLM, S2)", "n:1 boolean:true"},
+      {"Reg.BranchExists(HKLM, S2 .. '\\\\nope')", "n:1 boolean:false"},
+      {"Reg.KeyExists(HKLM, S2, 'Text')", "n:1 boolean:true"},
+      {"Reg.KeyExists(HKLM, S2, 'None')", "n:1 boolean:false"},
+      {"Reg.GetSubKeys(HKLM, S2)", "n:1 {sub}"},
+      {"Reg.GetSubKeys(HKLM, S .. '\\\\locked')", "n:1 {}"},
+      {"Reg.GetValueNames(HKLM, S2 .. '\\\\sub')", "n:1 {}"},
+      {"Reg.IsBranchEmpty(HKLM, S .. '\\\\empty')", "n:1 boolean:true"},
+      {"Reg.IsBranchEmpty(HKLM, S .. '\\\\nope')", "n:1 boolean:true"},
+      {"Reg.IsBranchEmpty(HKLM, S2)", "n:1 boolean:false"},
+      {"Reg.DeleteBranchIfEmpty(HKLM, S2)", "n:1 boolean:false"},
+      {"Reg.DeleteBranchIfEmpty(HKLM, S .. '\\\\empty')", "n:1 boolean:true"},
+      {"Reg.DeleteBranchIfEmpty(HKLM, S .. '\\\\nope')", "n:1 boolean:true"},
+      {"Reg.DeleteKey(HKLM, S2, 'Text')", "n:1 boolean:true"},
+      {"Reg.DeleteKey(HKLM, S2, 'Text')", "n:1 boolean:true"},
+      {"Reg.DeleteKey(HKLM, S .. '\\\\locked', 'Text')", "n:1 boolean:false"},
+      {"Reg.DeleteBranchByMask(HKLM, S2, 's?b')", "n:1 boolean:true"},
+      {"Reg.GetSubKeys(HKLM, S2)", "n:1 {}"},
+      {"Reg.DeleteBranch(HKLM, 'SOFTWARE')", "n:1 boolean:false"},
+      {"Reg.DeleteBranchByMask(HKLM, S, 'lock*')", "n:1 boolean:true"},
+      {"Reg.BranchExists(7, S .. '\\\\locked')", "n:1 boolean:false"},
+      {"Reg.BranchExists(7, S2)", "n:1 boolean:true"},
+      {"Reg.BranchExists(HKCR, '.txt') == Reg.BranchExists(HKLM, 'SOFTWARE\\\\Classes\\\\.txt')",
+       "n:1 boolean:true"},
+      {"Reg.BranchExists(HKU, '.DEFAULT')", "n:1 boolean:true"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Run(std::string("return ") + c.call), c.result) << c.call;
+
+  const std::wstring v = scratch_.Child(L"v");
+  EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::SetDWORD", L"Failed to write '" + v + L"\\nope:Num': 1"), 1);
+  EXPECT_EQ(capture.Count(QV_WARNING, "RegOps::GetDWORD", L"Failed to read '" + v + L":Text': 2"), 1);
+  EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::DeleteKey",
+                          L"Failed to delete '" + scratch_.Child(L"locked") + L":Text': 5"),
+            1);
+  EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::WipeBranch", L"Invalid branch: 'SOFTWARE'"), 1);
+  EXPECT_EQ(capture.CountAtOrAbove(QV_WARNING), 6)
+      << capture.Text();  // the six above and the failed text write and list read
+  EXPECT_FALSE(QvTest::MachineKeyExists(v + L"\\nope", KEY_WOW64_64KEY));  // writers create nothing
+}
+
+TEST_F(RegModuleTest, ViewFlagsSelectTheRegistryView) {
+  const struct {
+    const char* call;
+    const char* result;
+  } cases[] = {
+      {"Reg.SetString('32', HKLM, S, 'Bits', KEY_WOW64_32KEY)", "n:1 boolean:true"},
+      {"Reg.SetString('64', HKLM, S, 'Bits')", "n:1 boolean:true"},
+      {"Reg.GetString(HKLM, S, 'Bits', KEY_WOW64_32KEY)", "n:1 string:32"},
+      {"Reg.GetString(HKLM, S, 'Bits', KEY_WOW64_64KEY)", "n:1 string:64"},
+      {"Reg.GetString(HKLM, S, 'Bits', nil)", "n:1 string:64"},
+      {"Reg.GetString(HKLM, 'SOFTWARE\\\\Wow6432Node' .. S:sub(9), 'Bits')", "n:1 string:32"},
+      {"Reg.SetNumber(5, HKLM, S, 'N', KEY_WOW64_32KEY)", "n:1 boolean:true"},
+      {"Reg.KeyExists(HKLM, S, 'N')", "n:1 boolean:false"},
+      {"Reg.GetNumber(HKLM, S, 'N', KEY_WOW64_32KEY)", "n:1 number:5"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Run(std::string("return ") + c.call), c.result) << c.call;
+}
+
+TEST_F(RegModuleTest, WrongArgumentTypesRaiseTheScriptErrorAndTheHostGoesOn) {
+  const struct {
+    const char* call;
+    const char* error;
+  } cases[] = {
+      {"Reg.GetNumber('x', S, 'k')", "bad argument #1 to 'GetNumber' (number expected, got string)"},
+      {"Reg.BranchExists(1.5, S)",
+       "bad argument #1 to 'BranchExists' (number has no integer representation)"},
+      {"Reg.BranchExists(HKLM)", "bad argument #2 to 'BranchExists' (string expected, got no value)"},
+      {"Reg.GetString(HKLM, S, {})", "bad argument #3 to 'GetString' (string expected, got table)"},
+      {"Reg.IsBranchEmpty(HKLM, S, 'x')", "bad argument #3 to 'IsBranchEmpty' (number expected, got string)"},
+      {"Reg.SetNumber(HKLM, S, 'k')", "bad argument #2 to 'SetNumber' (number expected, got string)"},
+      {"Reg.SetString(true, HKLM, S, 'k')", "bad argument #1 to 'SetString' (string expected, got boolean)"},
+      {"Reg.DeleteBranchByMask(HKLM, S, nil)",
+       "bad argument #3 to 'DeleteBranchByMask' (string expected, got nil)"},
+      {"Reg.GetMultiString(HKLM, S, 'k', false)",
+       "bad argument #4 to 'GetMultiString' (number expected, got boolean)"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Run(std::string("return ") + c.call), std::string("error: chunk:1: ") + c.error) << c.call;
+  EXPECT_EQ(Run("return Reg.BranchExists(HKLM, S)"), "n:1 boolean:true");
+  EXPECT_EQ(Run("return HKLM, HKCR, HKU, KEY_WOW64_32KEY, KEY_WOW64_64KEY"),
+            "n:5 number:0 number:1 number:2 number:512 number:256");
+}
+
+TEST_F(RegModuleTest, TheLongestSubKeyNameIsListedAndItsBranchDeleted) {
+  const std::wstring longest(255, L'k');
+  ASSERT_TRUE(scratch_.Create(KEY_WOW64_64KEY, L"p\\" + longest + L"\\below"));
+  EXPECT_EQ(Run("return Reg.GetSubKeys(HKLM, S .. '\\\\p')"), "n:1 {" + std::string(255, 'k') + "}");
+  EXPECT_EQ(Run("return Reg.DeleteBranch(HKLM, S .. '\\\\p')"), "n:1 boolean:true");
+  EXPECT_FALSE(QvTest::MachineKeyExists(scratch_.Child(L"p"), KEY_WOW64_64KEY));
+  EXPECT_TRUE(QvTest::MachineKeyExists(scratch_.Path(), KEY_WOW64_64KEY));
+}
+
+}  // namespace
