@@ -176,10 +176,14 @@ DWORD TakeOwnership(HKEY root, REGSAM flags, const std::wstring& path) {
   }
   const SE_OBJECT_TYPE type = (flags & KEY_WOW64_32KEY) ? SE_REGISTRY_WOW64_32KEY : SE_REGISTRY_KEY;
   QvPrivilege takeOwnership(SE_TAKE_OWNERSHIP_NAME);
-  return ::SetNamedSecurityInfoW(
-      object.data(), type,
-      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-      administrators.get(), nullptr, dacl, nullptr);
+  // The owner first, on its own: the privilege grants the right to change the owner but not the
+  // right to rewrite the DACL, which the new owner then has.
+  const DWORD owner = ::SetNamedSecurityInfoW(object.data(), type, OWNER_SECURITY_INFORMATION,
+                                              administrators.get(), nullptr, nullptr, nullptr);
+  if (owner != ERROR_SUCCESS) return owner;
+  return ::SetNamedSecurityInfoW(object.data(), type,
+                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                 nullptr, dacl, nullptr);
 }
 
 }  // namespace RegOps
