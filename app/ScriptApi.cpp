@@ -6,6 +6,7 @@
 #define QV_SCRIPT_MODULES(X) \
   X(Reg)                     \
   X(Log)                     \
+  X(FileSystem)              \
   X(Meta)                    \
   X(System)
 

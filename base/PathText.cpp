@@ -31,6 +31,37 @@ bool Split(std::wstring_view path, std::wstring& folder, std::wstring& name) {
   return true;
 }
 
+namespace {
+
+bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+// Length of "server\share\" (or "server\share" at the end) at the start of rest; 0 when a part is empty.
+std::size_t ShareLength(std::wstring_view rest) {
+  const std::size_t server = rest.find(L'\\');
+  if (server == 0 || server == std::wstring_view::npos) return 0;
+  const std::size_t share = rest.find(L'\\', server + 1);
+  if (share == server + 1 || server + 1 == rest.size()) return 0;
+  return share == std::wstring_view::npos ? rest.size() : share + 1;
+}
+
+}  // namespace
+
+std::size_t RootLength(std::wstring_view path) {
+  if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && path[2] == L'\\') return 3;
+  if (!path.starts_with(L"\\\\")) return 0;
+  if (path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) {
+    const std::wstring_view rest = path.substr(4);
+    if (rest.starts_with(L"UNC\\")) {
+      const std::size_t share = ShareLength(rest.substr(4));
+      return share == 0 ? 0 : 8 + share;
+    }
+    const std::size_t end = rest.find(L'\\');
+    return end == 0 || end == std::wstring_view::npos ? 0 : 4 + end + 1;
+  }
+  const std::size_t share = ShareLength(path.substr(2));
+  return share == 0 ? 0 : 2 + share;
+}
+
 std::wstring UniqueDirectoryName(unsigned long tick, std::size_t attempt) {
   return L"qv" + std::to_wstring(tick) + std::to_wstring(attempt) + L".tmp";
 }

@@ -17,6 +17,14 @@ std::wstring Join(std::wstring_view base, std::wstring_view name);
 // A path without a backslash splits into an empty folder and the whole path as the name.
 bool Split(std::wstring_view path, std::wstring& folder, std::wstring& name);
 
+// Length of the root of an absolute path, its closing backslash included: "C:\" (drive letter,
+// colon, backslash), "\\server\share\", and the same behind "\\?\" or "\\.\" ("\\?\C:\",
+// "\\?\UNC\server\share\", "\\?\Volume{...}\"). A root that ends the path may lack its last
+// backslash ("\\server\share"). 0 for anything else: relative, drive-relative ("C:a"), rooted
+// without a drive ("\a"), empty.
+std::size_t RootLength(std::wstring_view path);
+inline bool IsAbsolute(std::wstring_view path) { return RootLength(path) != 0; }
+
 // "qv" + tick + attempt + ".tmp", the decimal concatenation the working directory is named by.
 std::wstring UniqueDirectoryName(unsigned long tick, std::size_t attempt);
 

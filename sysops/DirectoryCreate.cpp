@@ -6,21 +6,9 @@
 
 #include <vector>
 
-namespace {
+#include "base/PathText.h"
 
-// Parent folder of a path; false when the path does not split (empty, "\x", or ending in "\\").
-bool ParentOf(std::wstring path, std::wstring& parent) {
-  if (!path.empty() && path.back() == L'\\') path.pop_back();
-  if (path.empty()) return false;
-  const size_t slash = path.rfind(L'\\');
-  if (slash == std::wstring::npos) {
-    parent.clear();
-    return true;
-  }
-  if (slash == 0 || slash + 1 == path.size()) return false;
-  parent = path.substr(0, slash);
-  return true;
-}
+namespace {
 
 bool IsDirectory(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -35,8 +23,8 @@ bool CreateDirectoryRecursive(const std::wstring& path) {
   std::vector<std::wstring> missing;
   std::wstring current = path;
   while (!current.empty() && !IsDirectory(current)) {
-    std::wstring parent;
-    if (!ParentOf(current, parent)) {
+    std::wstring parent, name;
+    if (!QvPath::Split(current, parent, name)) {
       ::SetLastError(ERROR_BAD_PATHNAME);
       return false;
     }

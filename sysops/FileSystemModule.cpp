@@ -1,0 +1,265 @@
+// The FileSystem script module: argument reading, the path checks before every change, and the
+// calls into the file primitives.
+#include "sysops/FileSystemModule.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/DirectoryListing.h"
+#include "base/MultiString.h"
+#include "base/PathText.h"
+#include "script/LuaApi.h"
+#include "sysops/FileOps.h"
+#include "sysops/PathGuard.h"
+#include "sysops/QvPath.h"
+#include "sysops/SpecialFolders.h"
+#include "sysops/registry/Win32RegistryForPath.h"
+
+namespace {
+
+constexpr lua_Integer kListAll = 0;
+constexpr lua_Integer kListFiles = 1;
+constexpr lua_Integer kListDirectories = 2;
+
+int PushBoolean(lua_State* state, bool value) {
+  lua_pushboolean(state, value ? 1 : 0);
+  return 1;
+}
+
+std::wstring PathArgument(Lua::ArgCursor& args) { return Lua::ToWide(args.String()); }
+
+DWORD AttributesOf(const std::wstring& path) {
+  return ::GetFileAttributesW(QvPath::ToSystemPath(path).c_str());
+}
+
+// Removes a tree, or a link as a link. A missing path reads as every attribute set, so it takes
+// the link branch, where not-found counts as removed.
+bool RemoveTreeOrLink(const std::wstring& path) {
+  const DWORD attributes = AttributesOf(path);
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? FileOpsInternal::TryWipeDirectory(path)
+                                                     : FileOpsInternal::TryWipeRecursive(path);
+}
+
+// Removes the folder of `path` when it is empty now. The guard holds that folder while it checks
+// the path, so it is let go and the folder checked on its own.
+bool RemoveParentIfEmpty(QvPath::PathGuard& guard, const std::wstring& path, bool& splits) {
+  std::wstring folder, name;
+  guard.Release();
+  splits = QvPath::Split(path, folder, name);
+  if (!splits) return true;
+  return guard.Acquire(folder) && FileOps::WipeDirectoryIfEmpty(folder);
+}
+
+bool DeleteOneFile(const std::wstring& path) {
+  const DWORD attributes = AttributesOf(path);
+  // A missing path reads as every attribute set, the directory bit included.
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  return FileOpsInternal::TryWipeFile(path, attributes);
+}
+
+std::vector<std::wstring> List(const std::wstring& path, lua_Integer mode) {
+  std::vector<std::wstring> names;
+  const bool files = mode == kListAll || mode == kListFiles;
+  const bool folders = mode == kListAll || mode == kListDirectories;
+  if (path.empty() || (!files && !folders)) return names;
+  QvPath::DirectoryListing listing(QvPath::ToSystemPath(QvPath::Join(path, L"*")));
+  while (listing.Next())
+    if (listing.IsDirectory() ? folders : files) names.emplace_back(listing.Name());
+  return names;
+}
+
+bool HasPendingOperation(const std::wstring& prefix) {
+  if (prefix.empty()) return false;
+  QvPath::Win32RegistryForPath registry(HKEY_LOCAL_MACHINE);
+  std::vector<BYTE> data;
+  if (!registry.GetMultiStringRaw(L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                                  L"PendingFileRenameOperations", data))
+    return false;
+  const std::wstring_view units(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+  return units.size() >= 2 && QvText::HasEntryWithPrefix(units, prefix);
+}
+
+bool MakeDirectories(const std::wstring& path) {
+  QvPath::PathGuard guard;
+  if (!guard.Acquire(path)) return false;
+  const DWORD attributes = AttributesOf(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+  // Each folder made on the way is checked and held before the next goes into it, so one swapped
+  // for a link right after it was made is not followed.
+  for (const std::wstring& folder : guard.Missing()) {
+    if (!::CreateDirectoryW(QvPath::ToSystemPath(folder).c_str(), nullptr) &&
+        ::GetLastError() != ERROR_ALREADY_EXISTS)
+      return false;
+    if (!guard.HoldNext()) return false;
+  }
+  return ::CreateDirectoryW(QvPath::ToSystemPath(path).c_str(), nullptr) != FALSE;
+}
+
+}  // namespace
+
+namespace Lua::FileSystem {
+
+int Exists(lua_State* state) {
+  ArgCursor args(state);
+  return PushBoolean(state, AttributesOf(PathArgument(args)) != INVALID_FILE_ATTRIBUTES);
+}
+
+int IsFile(lua_State* state) {
+  ArgCursor args(state);
+  const DWORD attributes = AttributesOf(PathArgument(args));
+  return PushBoolean(state,
+                     attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY));
+}
+
+int IsDirectory(lua_State* state) {
+  ArgCursor args(state);
+  const DWORD attributes = AttributesOf(PathArgument(args));
+  return PushBoolean(state, attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+}
+
+int CopyFile(lua_State* state) {
+  ArgCursor args(state);
+  const std::wstring source = PathArgument(args);
+  const std::wstring target = PathArgument(args);
+  // A link at the target itself would have the copy overwrite whatever it points to.
+  QvPath::PathGuard guard;
+  if (!guard.Acquire(target, true)) return PushBoolean(state, false);
+  return PushBoolean(state, ::CopyFileW(QvPath::ToSystemPath(source).c_str(),
+                                        QvPath::ToSystemPath(target).c_str(), FALSE) != FALSE);
+}
+
+int MkDir(lua_State* state) {
+  ArgCursor args(state);
+  return PushBoolean(state, MakeDirectories(PathArgument(args)));
+}
+
+int GetSpecialPath(lua_State* state) {
+  ArgCursor args(state);
+  const auto id = static_cast<std::int32_t>(static_cast<std::uint32_t>(args.Integer() & 0xFFFFFFFF));
+  const auto sid = args.OptString();
+  PushString(state, SpecialFolders::Resolve(id, sid ? ToWide(*sid) : std::wstring()));
+  return 1;
+}
+
+int RemoveRecursive(lua_State* state) {
+  ArgCursor args(state);
+  const std::wstring path = PathArgument(args);
+  if (path.empty()) return PushBoolean(state, true);
+  QvPath::PathGuard guard;
+  return PushBoolean(state, guard.Acquire(path) && RemoveTreeOrLink(path));
+}
+
+int HasPendingFileOperation(lua_State* state) {
+  ArgCursor args(state);
+  return PushBoolean(state, HasPendingOperation(PathArgument(args)));
+}
+
+int DeleteFile(lua_State* state) {
+  ArgCursor args(state);
+  const std::wstring path = PathArgument(args);
+  QvPath::PathGuard guard;
+  return PushBoolean(state, guard.Acquire(path) && DeleteOneFile(path));
+}
+
+int DeleteFileAndParent(lua_State* state) {
+  ArgCursor args(state);
+  const std::wstring path = PathArgument(args);
+  QvPath::PathGuard guard;
+  if (!guard.Acquire(path) || !DeleteOneFile(path)) return PushBoolean(state, false);
+  bool splits = false;
+  RemoveParentIfEmpty(guard, path, splits);  // a folder that stays is no failure here
+  return PushBoolean(state, true);
+}
+
+int RemoveDirectoryIfEmpty(lua_State* state) {
+  ArgCursor args(state);
+  const std::wstring path = PathArgument(args);
+  QvPath::PathGuard guard;
+  return PushBoolean(state, guard.Acquire(path) && FileOps::WipeDirectoryIfEmpty(path));
+}
+
+int RemoveDirectoryRecursiveAndParentIfEmpty(lua_State* state) {
+  ArgCursor args(state);
+  const std::wstring path = PathArgument(args);
+  QvPath::PathGuard guard;
+  if (!guard.Acquire(path)) return PushBoolean(state, false);
+  if (!RemoveTreeOrLink(path)) return PushBoolean(state, false);
+  bool splits = false;
+  const bool removed = RemoveParentIfEmpty(guard, path, splits);
+  return PushBoolean(state, !splits || removed);
+}
+
+int MakePath(lua_State* state) {
+  ArgCursor args(state);
+  const std::wstring base = PathArgument(args);
+  const std::wstring name = PathArgument(args);
+  PushString(state, QvPath::Join(base, name));
+  return 1;
+}
+
+int SplitPath(lua_State* state) {
+  ArgCursor args(state);
+  std::wstring folder, name;
+  QvPath::Split(PathArgument(args), folder, name);  // both empty when it does not split
+  PushStringList(state, {folder, name});
+  return 1;
+}
+
+int ContainsFiles(lua_State* state) {
+  ArgCursor args(state);
+  return PushBoolean(state, !List(PathArgument(args), kListFiles).empty());
+}
+
+int ListDirectory(lua_State* state) {
+  ArgCursor args(state);
+  const std::wstring path = PathArgument(args);
+  const lua_Integer mode = args.OptInteger().value_or(kListAll);
+  PushStringList(state, List(path, mode));
+  return 1;
+}
+
+void Register(lua_State* state) {
+  static constexpr struct {
+    const char* name;
+    lua_Integer value;
+  } constants[] = {
+      {"SpecialPath_CommonAppData", SpecialFolders::CommonAppData},
+      {"SpecialPath_CommonDesktop", SpecialFolders::CommonDesktop},
+      {"SpecialPath_CommonStartMenu", SpecialFolders::CommonStartMenu},
+      {"SpecialPath_CommonStartMenuPrograms", SpecialFolders::CommonStartMenuPrograms},
+      {"SpecialPath_CommonStartMenuStartup", SpecialFolders::CommonStartMenuStartup},
+      {"SpecialPath_CommonProgramFiles", SpecialFolders::CommonProgramFiles},
+      {"SpecialPath_CommonProgramFilesX86", SpecialFolders::CommonProgramFilesX86},
+      {"SpecialPath_Windows", SpecialFolders::Windows},
+      {"SpecialPath_System32", SpecialFolders::System32},
+      {"SpecialPath_Sysnative", SpecialFolders::Sysnative},
+      {"SpecialPath_UserProfiles", SpecialFolders::UserProfiles},
+      {"SpecialPath_UserAppDataLocal", SpecialFolders::UserAppDataLocal},
+      {"ListDir_All", kListAll},
+      {"ListDir_Files", kListFiles},
+      {"ListDir_Directories", kListDirectories},
+  };
+  for (const auto& constant : constants) RegisterConstant(state, constant.name, constant.value);
+  static constexpr luaL_Reg functions[] = {
+      {"Exists", Exists},
+      {"IsFile", IsFile},
+      {"IsDirectory", IsDirectory},
+      {"CopyFile", CopyFile},
+      {"MkDir", MkDir},
+      {"GetSpecialPath", GetSpecialPath},
+      {"RemoveRecursive", RemoveRecursive},
+      {"HasPendingFileOperation", HasPendingFileOperation},
+      {"DeleteFile", DeleteFile},
+      {"DeleteFileAndParent", DeleteFileAndParent},
+      {"RemoveDirectoryIfEmpty", RemoveDirectoryIfEmpty},
+      {"RemoveDirectoryRecursiveAndParentIfEmpty", RemoveDirectoryRecursiveAndParentIfEmpty},
+      {"MakePath", MakePath},
+      {"SplitPath", SplitPath},
+      {"ContainsFiles", ContainsFiles},
+      {"ListDirectory", ListDirectory},
+      {nullptr, nullptr}};
+  RegisterModule(state, "FileSystem", functions);
+}
+
+}  // namespace Lua::FileSystem
