@@ -54,4 +54,31 @@ TEST(PathTextTest, ExtendedForm) {
   EXPECT_EQ(QvPath::ToExtendedForm(L"C:relative"), L"C:relative");
 }
 
+TEST(PathTextTest, RootLengthOfAbsolutePathsOnly) {
+  const struct {
+    const wchar_t* path;
+    std::size_t root;
+  } cases[] = {
+      {L"C:\\a", 3},
+      {L"z:\\", 3},
+      {L"\\\\srv\\share\\a", 12},
+      {L"\\\\srv\\share", 11},
+      {L"\\\\?\\C:\\a", 7},
+      {L"\\\\?\\UNC\\srv\\share\\a", 18},
+      {L"\\\\.\\Volume{1}\\a", 14},
+      {L"", 0},
+      {L"a\\b", 0},
+      {L".\\a", 0},
+      {L"C:a", 0},
+      {L"C:", 0},
+      {L"\\a", 0},
+      {L"\\\\srv", 0},
+      {L"\\\\srv\\", 0},
+      {L"\\\\\\share", 0},
+      {L"\\\\?\\", 0},
+      {L"1:\\a", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(QvPath::RootLength(c.path), c.root) << c.path;
+}
+
 }  // namespace
