@@ -10,6 +10,7 @@
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/LuaChunk.h"
 #include "tests/support/ScratchKey.h"
 
 namespace {
@@ -20,46 +21,13 @@ class RegModuleTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(scratch_.Created());
-    ASSERT_NE(state_, nullptr);
-    luaL_openlibs(state_);
-    Lua::RegisterScriptApi(state_);
-    lua_pushstring(state_, QvText::ToUtf8(scratch_.Path()).c_str());
-    lua_setglobal(state_, "S");  // the scratch branch
+    ASSERT_TRUE(lua_.Valid());
+    lua_.SetGlobal("S", scratch_.Path());  // the scratch branch
   }
-  void TearDown() override { lua_close(state_); }
-
-  // Runs `chunk` ("return ..." for results) and describes what it gave: "n:<count>" and each result
-  // as type:value (tables as {a,b}), or "error: <message>".
-  std::string Run(const std::string& chunk) {
-    const int top = lua_gettop(state_);
-    if (luaL_loadbuffer(state_, chunk.data(), chunk.size(), "=chunk") != LUA_OK ||
-        lua_pcall(state_, 0, LUA_MULTRET, 0) != LUA_OK) {
-      std::string error = std::string("error: ") + lua_tostring(state_, -1);
-      lua_settop(state_, top);
-      return error;
-    }
-    std::string text = "n:" + std::to_string(lua_gettop(state_) - top);
-    for (int i = top + 1; i <= lua_gettop(state_); ++i) {
-      text += " ";
-      if (lua_istable(state_, i)) {
-        text += "{";
-        for (lua_Integer k = 1; lua_rawgeti(state_, i, k) != LUA_TNIL; ++k) {
-          text += (k > 1 ? "," : "") + std::string(lua_tostring(state_, -1));
-          lua_pop(state_, 1);
-        }
-        lua_pop(state_, 1);
-        text += "}";
-      } else {
-        text += std::string(luaL_typename(state_, i)) + ":" + luaL_tolstring(state_, i, nullptr);
-        lua_pop(state_, 1);
-      }
-    }
-    lua_settop(state_, top);
-    return text;
-  }
+  std::string Run(const std::string& chunk) { return lua_.Run(chunk); }
 
   ScratchKey scratch_;
-  lua_State* state_ = luaL_newstate();
+  QvTest::LuaChunk lua_;
 };
 
 TEST_F(RegModuleTest, EveryFunctionGivesOneResultForSuccessAndFailure) {
