@@ -171,6 +171,11 @@ class GalleryPage : public QvUI::Dialog {
     const QvUI::Theme& theme = QvUI::Theme::Instance();
     Print("dpi " + std::to_string(dpi_) + " mode " + std::to_string(theme.Mode()) + " dark " +
           std::to_string(theme.IsDark() ? 1 : 0));
+    RECT page{};
+    ::GetClientRect(hwnd_, &page);
+    ::MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&page), 2);
+    Print("page " + std::to_string(page.left) + " " + std::to_string(page.top) + " " + std::to_string(page.right) +
+          " " + std::to_string(page.bottom));
     for (const Item& item : Items) {
       RECT rect{};
       if (item.id != 0) {
@@ -321,9 +326,7 @@ void WaitForTheEnd(HANDLE stop, int seconds) {
 }
 
 int RunPage(const std::wstring& theme, int seconds) {
-  static bool highContrast = false;
-  highContrast = theme == L"contrast";
-  if (highContrast) ThemeSeam::highContrastOn = [] { return true; };
+  if (theme == L"contrast") ThemeSeam::highContrastOn = [] { return true; };
   ::SetProcessDPIAware();
   const QvUI::Gdip::Session gdiplus;
   if (!gdiplus.Started()) Print("warning: GDI+ did not start");
