@@ -50,7 +50,7 @@ class Gallery:
         self.proc = subprocess.Popen(["wine", str(GALLERY), "--theme", theme, "--dpi", str(dpi)],
                                      stdin=subprocess.PIPE, stdout=self.output.open("wb"),
                                      stderr=subprocess.DEVNULL, env=wine_env())
-        assert wait_for(lambda: "ready" in self.lines(), timeout=60), self.text()
+        assert wait_for(lambda: "ready" in self.lines(), timeout=180), self.text()
         self.widgets = {}
         for line in self.lines():
             parts = line.split()
