@@ -17,7 +17,6 @@ struct IconTraits {
 };
 using UniqueMemoryDc = QvHandles::UniqueValue<HDC, MemoryDcTraits>;
 using UniqueHIcon = QvHandles::UniqueValue<HICON, IconTraits>;
-using UniqueHPen = QvHandles::UniqueValue<HPEN, QvHandles::GdiObjectTraits<HPEN>>;
 
 // GetDC / ReleaseDC.
 class WindowDc {

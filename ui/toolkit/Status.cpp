@@ -18,8 +18,12 @@ void Status::SetKind(int kind) {
 
 void Status::Paint(HDC dc, const RECT& rect) {
   FillBackground(dc, rect, WM_CTLCOLORSTATIC);
+  FillIconPath(dc, rect, StatusIconPath(kind_), Theme::Instance().Colour(StatusIconColour(kind_)));
+}
+
+bool FillIconPath(HDC dc, const RECT& rect, const char* pathData, COLORREF colour) {
   std::vector<PathSegment> segments;
-  if (!ParsePathData(StatusIconPath(kind_), segments)) return;
+  if (!ParsePathData(pathData, segments)) return false;
   const float width = static_cast<float>(rect.right - rect.left);
   const float height = static_cast<float>(rect.bottom - rect.top);
   const float scale = std::min(width / 24, height / 24);
@@ -30,7 +34,8 @@ void Status::Paint(HDC dc, const RECT& rect) {
   Gdip::Path path(true);
   path.AddSegments(segments);
   Gdip::Canvas canvas(dc);
-  canvas.FillPath(path, Theme::Instance().Colour(StatusIconColour(kind_)));
+  canvas.FillPath(path, colour);
+  return true;
 }
 
 }  // namespace QvUI

@@ -18,4 +18,8 @@ class Status : public Control {
   int kind_ = 0;
 };
 
+// Fills 24 x 24 path data scaled into rect and centred, even-odd; false, with nothing drawn, when the
+// data does not read.
+bool FillIconPath(HDC dc, const RECT& rect, const char* pathData, COLORREF colour);
+
 }  // namespace QvUI

@@ -2,6 +2,7 @@
 // HKEY_USERS\<SID>), and high contrast.
 #include "ui/toolkit/Theme.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <sddl.h>
 
@@ -9,6 +10,8 @@
 
 #include "base/UniqueHandle.h"
 #include "tests/support/SavedUserValue.h"
+#include "ui/toolkit/ListView.h"
+#include "ui/toolkit/SystemApis.h"
 #include "ui/toolkit/ThemeSeam.h"
 
 namespace {
@@ -120,6 +123,36 @@ TEST(ThemeTest, MissingPaletteIdsAndFontsByIdAtTheScreenDpi) {
     EXPECT_EQ(logFont.lfWeight, c.weight) << c.id;
     EXPECT_EQ(std::wstring(logFont.lfFaceName), c.face) << c.id;
     EXPECT_EQ(logFont.lfQuality, CLEARTYPE_QUALITY) << c.id;
+  }
+}
+
+TEST(ThemeTest, ListViewColoursFollowTheThemeAndColumnsShareTheWidth) {
+  const std::wstring sid = CurrentUserSid();
+  ASSERT_FALSE(sid.empty());
+  ASSERT_TRUE(QvUI::SystemApis::InitCommonControls(ICC_LISTVIEW_CLASSES));
+  const QvTest::SavedUserValue value(Personalize, L"AppsUseLightTheme");
+  const struct {
+    DWORD appsUseLightTheme;
+    COLORREF text;
+    COLORREF background;
+  } cases[] = {{0, RGB(255, 255, 255), 0x4B4B4B}, {1, RGB(0, 0, 0), RGB(255, 255, 255)}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(value.SetDword(c.appsUseLightTheme));
+    QvUI::Theme::Instance().ReReadForSid(sid);
+    const HWND window = ::CreateWindowExW(0, WC_LISTVIEWW, L"", LVS_REPORT, 0, 0, 300, 100, nullptr, nullptr,
+                                          nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    QvUI::ListView list;
+    list.Attach(window);
+    EXPECT_EQ(::SendMessageW(window, LVM_GETTEXTCOLOR, 0, 0), static_cast<LRESULT>(c.text));
+    EXPECT_EQ(::SendMessageW(window, LVM_GETTEXTBKCOLOR, 0, 0), static_cast<LRESULT>(c.background));
+    EXPECT_EQ(::SendMessageW(window, LVM_GETBKCOLOR, 0, 0), static_cast<LRESULT>(c.background));
+    EXPECT_EQ(list.AddColumn(75, L"Name", 0), 0);
+    EXPECT_EQ(list.AddColumn(25, L"", 1), 1);
+    const int usable = list.ClientSize().cx - ::GetSystemMetrics(SM_CXVSCROLL);
+    EXPECT_EQ(::SendMessageW(window, LVM_GETCOLUMNWIDTH, 0, 0), usable * 75 / 100);
+    EXPECT_EQ(::SendMessageW(window, LVM_GETCOLUMNWIDTH, 1, 0), usable * 25 / 100);
+    ::DestroyWindow(window);
   }
 }
 
