@@ -47,10 +47,13 @@ class Gallery:
 
     def __init__(self, tmp_path, theme="light", dpi=96):
         self.output = tmp_path / f"gallery-{theme}-{dpi}.txt"
+        self.errors = tmp_path / f"gallery-{theme}-{dpi}.err"
         self.proc = subprocess.Popen(["wine", str(GALLERY), "--theme", theme, "--dpi", str(dpi)],
                                      stdin=subprocess.PIPE, stdout=self.output.open("wb"),
-                                     stderr=subprocess.DEVNULL, env=wine_env())
-        assert wait_for(lambda: "ready" in self.lines(), timeout=180), self.text()
+                                     stderr=self.errors.open("wb"), env=wine_env({"WINEDEBUG": "err+all"}))
+        assert wait_for(lambda: "ready" in self.lines() or "error" in self.text() or self.proc.poll() is not None,
+                        timeout=120)
+        assert "ready" in self.lines(), self.text() + self.errors.read_text(errors="replace")
         self.widgets = {}
         for line in self.lines():
             parts = line.split()

@@ -174,8 +174,8 @@ class GalleryPage : public QvUI::Dialog {
     RECT page{};
     ::GetClientRect(hwnd_, &page);
     ::MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&page), 2);
-    Print("page " + std::to_string(page.left) + " " + std::to_string(page.top) + " " + std::to_string(page.right) +
-          " " + std::to_string(page.bottom));
+    Print("page " + std::to_string(page.left) + " " + std::to_string(page.top) + " " +
+          std::to_string(page.right) + " " + std::to_string(page.bottom));
     for (const Item& item : Items) {
       RECT rect{};
       if (item.id != 0) {
@@ -272,6 +272,7 @@ class GalleryApp : public QvUI::App {
     Join();
   }
   HANDLE StopEvent() const { return stop_.get(); }
+  DWORD CreateError() const { return createError_; }
   bool ShowPage() { return ::PostMessageW(hwnd_, ShowPageMessage, 0, 0) != FALSE; }
 
  protected:
@@ -281,6 +282,11 @@ class GalleryApp : public QvUI::App {
       return 0;
     }
     return QvUI::App::WindowProc(window, message, wParam, lParam);
+  }
+  HWND CreateMainWindow(const std::wstring& className, HINSTANCE instance) override {
+    const HWND window = QvUI::App::CreateMainWindow(className, instance);
+    if (window == nullptr) createError_ = ::GetLastError();
+    return window;
   }
   void OnDestroy() override {
     page_.reset();
@@ -308,6 +314,7 @@ class GalleryApp : public QvUI::App {
   }
 
   UniqueHandle stop_{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  DWORD createError_ = 0;
   std::unique_ptr<GalleryPage> page_;
 };
 
@@ -332,8 +339,12 @@ int RunPage(const std::wstring& theme, int seconds) {
   if (!gdiplus.Started()) Print("warning: GDI+ did not start");
   QvUI::SystemApis::InitCommonControls(ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES);
   GalleryApp app;
-  if (!app.Create(::GetModuleHandleW(nullptr), L"QvUI.WidgetGallery", nullptr) || !app.ShowPage()) {
-    Print("error: no main window");
+  if (!app.Create(::GetModuleHandleW(nullptr), L"QvUI.WidgetGallery", nullptr)) {
+    Print("error: no main window: " + std::to_string(app.CreateError()));
+    return 1;
+  }
+  if (!app.ShowPage()) {
+    Print("error: the page could not be posted: " + std::to_string(::GetLastError()));
     return 1;
   }
   WaitForTheEnd(app.StopEvent(), seconds);
