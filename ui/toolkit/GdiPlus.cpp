@@ -16,14 +16,32 @@ namespace {
 namespace G = Gdiplus;
 namespace F = Gdiplus::DllExports;
 
-#define QV_GDIP_FUNCTIONS(X)                                                                               \
-  X(GdiplusStartup)                                                                                        \
-  X(GdiplusShutdown)                                                                                       \
-  X(GdipCreateFromHDC) X(GdipDeleteGraphics) X(GdipSetSmoothingMode) X(GdipCreatePath) X(GdipDeletePath)   \
-      X(GdipAddPathArc) X(GdipAddPathLine) X(GdipAddPathBezier) X(GdipStartPathFigure)                     \
-          X(GdipClosePathFigure) X(GdipFillPath) X(GdipDrawPath) X(GdipCreateSolidFill) X(GdipDeleteBrush) \
-              X(GdipCreatePen1) X(GdipDeletePen) X(GdipSetPenLineCap197819) X(GdipFillEllipse)             \
-                  X(GdipDrawEllipse) X(GdipDrawLines) X(GdipDrawArc)
+// clang-format off
+#define QV_GDIP_FUNCTIONS(X) \
+  X(GdiplusStartup) \
+  X(GdiplusShutdown) \
+  X(GdipCreateFromHDC) \
+  X(GdipDeleteGraphics) \
+  X(GdipSetSmoothingMode) \
+  X(GdipCreatePath) \
+  X(GdipDeletePath) \
+  X(GdipAddPathArc) \
+  X(GdipAddPathLine) \
+  X(GdipAddPathBezier) \
+  X(GdipStartPathFigure) \
+  X(GdipClosePathFigure) \
+  X(GdipFillPath) \
+  X(GdipDrawPath) \
+  X(GdipCreateSolidFill) \
+  X(GdipDeleteBrush) \
+  X(GdipCreatePen1) \
+  X(GdipDeletePen) \
+  X(GdipSetPenLineCap197819) \
+  X(GdipFillEllipse) \
+  X(GdipDrawEllipse) \
+  X(GdipDrawLines) \
+  X(GdipDrawArc)
+// clang-format on
 
 // Both names live in namespace Gdiplus (the start-up pair outside DllExports).
 using G::GdiplusShutdown;
