@@ -3,7 +3,7 @@ BUILD_DIR ?= $(CURDIR)/build
 export BUILD_DIR
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build prefix test unit demo format clean
+.PHONY: all setup configure build prefix test unit demo gallery format clean
 
 all: build
 
@@ -24,6 +24,10 @@ test: prefix
 
 demo: build
 	@bash tools/demo "$(BUILD_DIR)"
+
+# Screenshots of every widget: build/gallery/<theme>-<dpi>.png.
+gallery: prefix
+	@bash tools/gallery "$(BUILD_DIR)"
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

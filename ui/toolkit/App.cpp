@@ -1,0 +1,106 @@
+// UI thread, main window and message loop.
+#include "ui/toolkit/App.h"
+
+#include <objbase.h>
+
+#include "ui/toolkit/Theme.h"
+
+namespace QvUI {
+
+App::~App() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) {
+    Close();
+    thread_.join();
+  }
+}
+
+bool App::Create(HINSTANCE instance, const std::wstring& className, HICON icon) {
+  className_ = className;
+  thread_ = std::thread(&App::UiThread, this, instance, className_, icon);
+  ready_.wait(0);
+  return hwnd_ != nullptr;
+}
+
+bool App::Close() { return hwnd_ != nullptr && ::PostMessageW(hwnd_, WM_CLOSE, 0, 0) != FALSE; }
+
+void App::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+HWND App::CreateMainWindow(const std::wstring& className, HINSTANCE instance) {
+  return ::CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, className.c_str(),
+                           className.c_str(), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
+                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+}
+
+LRESULT App::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      OnCreate();
+      return ::DefWindowProcW(window, message, wParam, lParam);
+    case WM_DESTROY:
+      OnDestroy();
+      ::PostQuitMessage(0);
+      return 0;
+    case WM_COMMAND:
+      return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+    default:
+      return ::DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+void App::OnCreate() {}
+
+LRESULT App::OnCommand(int, int, HWND) { return 0; }
+
+void App::OnDestroy() {}
+
+LRESULT CALLBACK App::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  App* app = nullptr;
+  if (message == WM_NCCREATE) {
+    app = static_cast<App*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    app->hwnd_ = window;
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
+    if (Theme::Instance().Mode() == ThemeDark) ApplyDarkTitleBar(window);
+  } else {
+    app = reinterpret_cast<App*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  }
+  return app ? app->WindowProc(window, message, wParam, lParam)
+             : ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void App::ReportReady() {
+  ready_.store(1);
+  ready_.notify_all();
+}
+
+void App::UiThread(HINSTANCE instance, std::wstring className, HICON icon) {
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = StaticWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = icon;
+  windowClass.hIconSm = icon;
+  windowClass.lpszClassName = className.c_str();
+  ::RegisterClassExW(&windowClass);
+
+  if (CreateMainWindow(className, instance) != nullptr) {
+    MSG message;
+    // The queue exists before the creator learns of the window, so its first post is not lost.
+    ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    ReportReady();
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+      if (hwnd_ != nullptr && ::IsDialogMessageW(hwnd_, &message)) continue;
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+    hwnd_ = nullptr;
+  }
+
+  ::UnregisterClassW(className.c_str(), instance);
+  if (SUCCEEDED(com)) ::CoUninitialize();
+  ReportReady();
+}
+
+}  // namespace QvUI

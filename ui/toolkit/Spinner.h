@@ -1,0 +1,22 @@
+// A busy indicator: a 270-degree arc turning once every 1440 ms, driven by the UI thread's timer.
+#pragma once
+
+#include "ui/toolkit/Control.h"
+
+namespace QvUI {
+
+class Spinner : public Control {
+ public:
+  // Also starts the 20 ms timer (id 1).
+  bool Attach(HWND window) override;
+
+  void OnClick() override {}
+  void Paint(HDC dc, const RECT& rect) override;
+  void OnDestroyHook() override;
+  LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+};
+
+// Start angle in degrees for a time since boot.
+float SpinnerAngle(unsigned long long milliseconds);
+
+}  // namespace QvUI

@@ -1,0 +1,23 @@
+// The system libraries the toolkit binds at run time (the tool imports only KnownDLLs): comctl32,
+// uxtheme and dwmapi. Each call fails soft with an error result when its library or export is
+// missing. GDI+ lives in GdiPlus.h.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+namespace QvUI::SystemApis {
+
+// LoadLibraryExW(name, LOAD_LIBRARY_SEARCH_SYSTEM32): the system directory only. A plain name (not a
+// full path) keeps the activation context's redirection, so comctl32 comes as version 6 where the
+// manifest asks for it.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// comctl32 InitCommonControlsEx; FALSE with the last error set when it cannot be bound.
+BOOL InitCommonControls(DWORD classes);
+// uxtheme SetWindowTheme; the library is loaded for the call and freed again.
+HRESULT SetWindowTheme(HWND window, const wchar_t* subAppName, const wchar_t* subIdList);
+// dwmapi DwmSetWindowAttribute; the library is loaded for the call and freed again.
+HRESULT DwmSetWindowAttribute(HWND window, DWORD attribute, const void* value, DWORD size);
+
+}  // namespace QvUI::SystemApis
