@@ -16,6 +16,7 @@
 #include "sysops/msi/MsiGuid.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScratchDir.h"
+#include "tests/support/ScratchKey.h"
 
 namespace QvTest {
 
@@ -160,30 +161,11 @@ inline std::wstring DumpTree(const std::wstring& path, REGSAM view) {
   return text;
 }
 
-// Removes what PlantRegistration wrote (components only as far as this product's values go).
+// Removes what PlantRegistration wrote (the components are the test's own).
 inline void RemoveRegistration(const InstallerProduct& product) {
-  for (const MachineKey& key : RegistrationKeys(product)) {
-    UniqueHKey open;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.path.c_str(), 0, KEY_ALL_ACCESS | key.view, open.put()) ==
-        ERROR_SUCCESS) {
-      ::RegDeleteTreeW(open.get(), nullptr);
-      open.reset();
-      ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.path.c_str(), key.view, 0);
-    }
-  }
-  for (const std::wstring& component : product.components) {
-    UniqueHKey open;
-    const std::wstring path = ComponentKey(component);
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, open.put()) !=
-        ERROR_SUCCESS)
-      continue;
-    ::RegDeleteValueW(open.get(), product.Packed().c_str());
-    DWORD values = 0;
-    ::RegQueryInfoKeyW(open.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                       nullptr, nullptr, nullptr);
-    open.reset();
-    if (values == 0) ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), KEY_WOW64_64KEY, 0);
-  }
+  for (const MachineKey& key : RegistrationKeys(product)) DeleteMachineTree(key.path, key.view);
+  for (const std::wstring& component : product.components)
+    DeleteMachineTree(ComponentKey(component), KEY_WOW64_64KEY);
 }
 
 }  // namespace QvTest
