@@ -39,8 +39,7 @@ class MsiCleanupTest : public ::testing::Test {
                                                             {"U", product_.upgradeCode},
                                                             {"F", product_.features[1]},
                                                             {"PUB", product_.publisher},
-                                                            {"TAG", tag},
-                                                            {"OTHER_F", other_.features[0]}};
+                                                            {"TAG", tag}};
     for (const auto& [name, value] : globals) {
       lua_pushstring(state_, QvText::ToUtf8(value).c_str());
       lua_setglobal(state_, name);
@@ -54,8 +53,11 @@ class MsiCleanupTest : public ::testing::Test {
 
   // The boolean an expression gives ("true"/"false"), or the error it raises.
   std::string Run(const std::string& chunk) {
-    if (luaL_dostring(state_, ("return " + chunk).c_str()) != LUA_OK) return lua_tostring(state_, -1);
-    std::string result = lua_isboolean(state_, -1) ? (lua_toboolean(state_, -1) ? "true" : "false") : "?";
+    std::string result;
+    if (luaL_dostring(state_, ("return " + chunk).c_str()) != LUA_OK)
+      result = lua_tostring(state_, -1);
+    else
+      result = lua_isboolean(state_, -1) ? (lua_toboolean(state_, -1) ? "true" : "false") : "?";
     lua_settop(state_, 0);
     return result;
   }
