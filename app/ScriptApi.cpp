@@ -5,6 +5,7 @@
 // Win32Driver, Atom, Path, Meta, System. A module joins by adding its name at its place here.
 #define QV_SCRIPT_MODULES(X) \
   X(Reg)                     \
+  X(Msi)                     \
   X(Log)                     \
   X(FileSystem)              \
   X(Meta)                    \
