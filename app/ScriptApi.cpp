@@ -7,6 +7,9 @@
   X(Reg)                     \
   X(Log)                     \
   X(FileSystem)              \
+  X(Win32Driver)             \
+  X(Atom)                    \
+  X(Path)                    \
   X(Meta)                    \
   X(System)
 
