@@ -1,13 +1,12 @@
 // Test machinery: the machine's restart schedule (HKLM "SYSTEM\CurrentControlSet\Control\Session
-// Manager", value PendingFileRenameOperations). A holder serialises the tests of all suite processes
-// that change it and puts back the value as it found it (or its absence) when it goes.
+// Manager", PendingFileRenameOperations). A holder serialises the tests of all suite processes that
+// change it and puts the value back as it found it (or absent) when it goes.
 #pragma once
 
 #include <windows.h>
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "base/UniqueHandle.h"
@@ -16,64 +15,45 @@ namespace QvTest {
 
 class PendingRenames {
  public:
-  static constexpr wchar_t kKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-  static constexpr wchar_t kValue[] = L"PendingFileRenameOperations";
-
-  // Takes the lock the file-primitive tests take for the schedule too, then saves the value.
+  // The lock the file-primitive tests take for the schedule too.
   PendingRenames() : mutex_(::CreateMutexW(nullptr, FALSE, L"QvTest.PendingFileRenameOperations")) {
-    if (!mutex_) return;
-    const DWORD wait = ::WaitForSingleObject(mutex_.get(), 120000);
+    const DWORD wait = mutex_ ? ::WaitForSingleObject(mutex_.get(), 120000) : WAIT_FAILED;
     locked_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
-    saved_ = Read(&savedType_);
+    saved_ = Read();
   }
   PendingRenames(const PendingRenames&) = delete;
   PendingRenames& operator=(const PendingRenames&) = delete;
   ~PendingRenames() {
     if (!locked_) return;
-    if (saved_)
-      Write(*saved_, savedType_);
-    else
-      Remove();
+    Write(saved_);
     ::ReleaseMutex(mutex_.get());
   }
-
   bool Locked() const { return locked_; }
 
-  // The stored characters exactly (terminating NULs included); nothing when the value is absent.
-  static std::optional<std::wstring> Read(DWORD* type = nullptr) {
-    UniqueHKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+  // The stored characters exactly, terminating NULs included; nothing when the value is absent.
+  static std::optional<std::wstring> Read() {
+    std::vector<BYTE> data(64 * 1024);
+    DWORD size = static_cast<DWORD>(data.size());
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, kKey, kValue, RRF_RT_ANY | RRF_NOEXPAND, nullptr, data.data(),
+                       &size) != ERROR_SUCCESS)
       return std::nullopt;
-    DWORD size = 0;
-    DWORD valueType = REG_NONE;
-    if (::RegQueryValueExW(key.get(), kValue, nullptr, &valueType, nullptr, &size) != ERROR_SUCCESS)
-      return std::nullopt;
-    std::vector<BYTE> data(size + sizeof(wchar_t));
-    if (::RegQueryValueExW(key.get(), kValue, nullptr, &valueType, data.data(), &size) != ERROR_SUCCESS)
-      return std::nullopt;
-    if (type != nullptr) *type = valueType;
     return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
   }
-  // Stores exactly these characters.
-  static bool Write(std::wstring_view units, DWORD type = REG_MULTI_SZ) {
+  // Stores exactly these characters as REG_MULTI_SZ, or removes the value for nothing.
+  static bool Write(const std::optional<std::wstring>& units) {
     UniqueHKey key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) return false;
-    return ::RegSetValueExW(key.get(), kValue, 0, type, reinterpret_cast<const BYTE*>(units.data()),
-                            static_cast<DWORD>(units.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
-  }
-  // A missing value counts as removed.
-  static bool Remove() {
-    UniqueHKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) return false;
-    const LSTATUS status = ::RegDeleteValueW(key.get(), kValue);
-    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    if (!units) return ::RegDeleteValueW(key.get(), kValue) != ERROR_ACCESS_DENIED;
+    return ::RegSetValueExW(key.get(), kValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(units->data()),
+                            static_cast<DWORD>(units->size() * sizeof(wchar_t))) == ERROR_SUCCESS;
   }
 
  private:
+  static constexpr wchar_t kKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+  static constexpr wchar_t kValue[] = L"PendingFileRenameOperations";
   UniqueHandle mutex_;
   bool locked_ = false;
   std::optional<std::wstring> saved_;
-  DWORD savedType_ = REG_MULTI_SZ;
 };
 
 }  // namespace QvTest
