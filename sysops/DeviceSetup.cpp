@@ -93,6 +93,8 @@ bool SetupApiDevices::Remove() {
   params.ClassInstallHeader.InstallFunction = DIF_REMOVE;
   params.Scope = DI_REMOVEDEVICE_GLOBAL;
   params.HwProfile = 0;
+  // Cleared first, so a refusal that sets no error is not logged with an older one.
+  ::SetLastError(ERROR_SUCCESS);
   if (!apiSetupDiSetClassInstallParamsW.function(set_.get(), &device_, &params.ClassInstallHeader,
                                                  sizeof(params)))
     return false;
