@@ -8,6 +8,9 @@
   X(Msi)                     \
   X(Log)                     \
   X(FileSystem)              \
+  X(Win32Driver)             \
+  X(Atom)                    \
+  X(Path)                    \
   X(Meta)                    \
   X(System)
 
