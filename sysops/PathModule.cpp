@@ -52,6 +52,12 @@ std::optional<std::vector<PendingPair>> GetAllPendingPairs(Win32RegistryForTools
   return pairs;
 }
 
+// The prefix names a folder or file, not the start of a name: "C:\P" matches "C:\P" and
+// "C:\P\a.dll" but not "C:\Program\a.dll", which belongs to other software.
+bool EndsAtPathBoundary(const std::wstring& source, size_t end, const std::wstring& prefix) {
+  return end == source.size() || source[end] == L'\\' || prefix.back() == L'\\';
+}
+
 // Removes the pairs whose source holds `prefix` first at character 0 or right after an NT prefix
 // (case-sensitive); the number removed.
 lua_Integer RemoveByPrefix(std::vector<PendingPair>& pairs, const std::wstring& prefix) {
@@ -62,7 +68,7 @@ lua_Integer RemoveByPrefix(std::vector<PendingPair>& pairs, const std::wstring& 
   for (PendingPair& pair : pairs) {
     QV_BREL_LOG(QV_DEBUG, L"Path in PendingOperation '%s'->'%s'", pair.first.c_str(), pair.second.c_str());
     const size_t at = pair.first.size() < prefix.size() ? std::wstring::npos : pair.first.find(prefix);
-    if (at == 0 || at == kNtPrefixLength) {
+    if ((at == 0 || at == kNtPrefixLength) && EndsAtPathBoundary(pair.first, at + prefix.size(), prefix)) {
       QV_BREL_LOG(QV_DEBUG, L"Removing path from PendingOperation '%s'->'%s'", pair.first.c_str(),
                   pair.second.c_str());
       ++removed;

@@ -55,6 +55,8 @@ TEST(PathModule, RemovesOnlyEntriesStartingWithThePrefix) {
        L"XYC:\\P\\x.dll\0\0\\??\\C:\\Q\\xC:\\P\\y\0\0\0"s},
       {"case-sensitive", L"\\??\\c:\\p\\a.dll\0\0\\??\\C:\\p\\b.dll\0\0\0"s, L"C:\\P", "n:1 number:0",
        L"\\??\\c:\\p\\a.dll\0\0\\??\\C:\\p\\b.dll\0\0\0"s},
+      {"a name that only starts like the prefix stays", L"\\??\\C:\\Program\\a.dll\0\0\\??\\C:\\P\0\0\0"s,
+       L"C:\\P", "n:1 number:1", L"\\??\\C:\\Program\\a.dll\0\0\0"s},
       {"other software's entries stay", kMixed, L"C:\\Program Files\\Quorvel", "n:1 number:2", kMixedOthers},
       {"odd number of strings", L"\\??\\C:\\P\\a.dll\0\0"s, L"C:\\P", "n:0", L"\\??\\C:\\P\\a.dll\0\0"s},
       {"missing value", std::nullopt, L"C:\\P", "n:0", std::nullopt},
@@ -78,7 +80,7 @@ TEST(PathModule, RemovesOnlyEntriesStartingWithThePrefix) {
   EXPECT_EQ(capture.Count(QV_INFO, "::Win32RegistryForTools::SetValueRaw",
                           L"Set value 'PendingFileRenameOperations' on "
                           L"'SYSTEM\\CurrentControlSet\\Control\\Session Manager'"),
-            5);
+            6);
   EXPECT_EQ(capture.Count(QV_WARNING, "Lua::Path::RemoveFromPendingOperation",
                           L"Empty prefix: no pending operation removed"),
             1);
