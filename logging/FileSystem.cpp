@@ -4,9 +4,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/HandleInfo.h"
+
 namespace QvBrelLogging::FileSystem {
 
 namespace {
+
+using QvHandleInfo::AttributesOf;
+using QvHandleInfo::FinalPath;
+using QvHandleInfo::SamePath;
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // The entry itself, whether a link or a folder.
@@ -14,31 +20,6 @@ constexpr DWORD kEntryFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SE
 // A folder handle counts for sharing only with a data access right; without delete sharing it
 // then keeps the folder from being renamed or removed.
 constexpr DWORD kPinAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE;
-
-// Where the system resolves an open handle ("\\?\C:\..."); empty when it cannot tell.
-std::wstring FinalPath(HANDLE handle) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
-                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0) return {};
-    const bool fits = length < path.size();
-    path.resize(length);
-    if (fits) return path;
-  }
-}
-
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-  return !a.empty() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-DWORD AttributesOf(HANDLE handle) {
-  FILE_ATTRIBUTE_TAG_INFO info{};
-  if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof(info)))
-    return INVALID_FILE_ATTRIBUTES;
-  return info.FileAttributes;
-}
 
 enum class Kind {
   Missing,

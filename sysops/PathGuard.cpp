@@ -1,11 +1,16 @@
 // Path checks before a change: absolute paths only, and no link on the way down from the root.
 #include "sysops/PathGuard.h"
 
+#include "base/HandleInfo.h"
 #include "base/PathText.h"
 #include "logging/QvBrelLogging.h"
 #include "sysops/QvPath.h"
 
 namespace {
+
+using QvHandleInfo::AttributesOf;
+using QvHandleInfo::FinalPath;
+using QvHandleInfo::SamePath;
 
 // The entry itself, whether a link or a folder.
 constexpr DWORD kEntryFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
@@ -26,31 +31,6 @@ std::wstring FullPathOf(const std::wstring& path) {
     }
     full.assign(length, L'\0');
   }
-}
-
-// Where the system resolves an open handle ("\\?\C:\..."); empty when it cannot tell.
-std::wstring FinalPath(HANDLE handle) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
-                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0) return {};
-    const bool fits = length < path.size();
-    path.resize(length);
-    if (fits) return path;
-  }
-}
-
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-  return !a.empty() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-DWORD AttributesOf(HANDLE handle) {
-  FILE_ATTRIBUTE_TAG_INFO info{};
-  if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof(info)))
-    return INVALID_FILE_ATTRIBUTES;
-  return info.FileAttributes;
 }
 
 bool IsNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
