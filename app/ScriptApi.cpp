@@ -8,6 +8,7 @@
   X(Msi)                     \
   X(Log)                     \
   X(FileSystem)              \
+  X(Process)                 \
   X(Service)                 \
   X(Meta)                    \
   X(System)
