@@ -245,15 +245,17 @@ TEST(ServiceModuleTest, CleanupRemovesServiceAndKey) {
     created.reset();
     EXPECT_EQ(Call(lua, "Cleanup", std::string(name.begin(), name.end())),
               c.result ? "n:1 boolean:true" : "n:1 boolean:false");
-    EXPECT_EQ(capture.CountStartingWith(QvBrelLogging::LevelError, "Lua::Service::Cleanup",
-                                        L"Failed to remove '" + kServicesKey + name + L"': "),
-              c.result ? 0 : 1);
+    EXPECT_EQ(capture.Count(QvBrelLogging::LevelError, "Lua::Service::Cleanup",
+                            L"Failed to remove '" + kServicesKey + name + L"': 5"),
+              c.result ? 0 : 1)
+        << capture.Text();
     if (c.plant == kKeyOnly) {
       EXPECT_FALSE(KeyExists(key + L"Left"));
       EXPECT_TRUE(KeyExists(key));  // the real service next to it is untouched
       EXPECT_EQ(service.State(), static_cast<DWORD>(SERVICE_STOPPED));
     } else {
-      EXPECT_EQ(service.State(), 0u);  // gone from the service control manager
+      EXPECT_EQ(service.State(), 0u);  // gone from the service control manager, key and all
+      EXPECT_FALSE(KeyExists(key));
     }
   }
 }
