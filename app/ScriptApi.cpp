@@ -8,6 +8,8 @@
   X(Msi)                     \
   X(Log)                     \
   X(FileSystem)              \
+  X(Process)                 \
+  X(Service)                 \
   X(Win32Driver)             \
   X(Atom)                    \
   X(Path)                    \

@@ -39,4 +39,6 @@ std::wstring FromUtf8(std::string_view text) { return Widen(CP_UTF8, 0, text); }
 std::string ToAnsi(std::wstring_view text) { return Narrow(CP_ACP, 0, text); }
 std::wstring FromAnsi(std::string_view text) { return Widen(CP_ACP, 0, text); }
 
+std::wstring FromCodePage(unsigned codePage, std::string_view text) { return Widen(codePage, 0, text); }
+
 }  // namespace QvText

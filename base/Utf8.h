@@ -12,5 +12,7 @@ std::wstring FromUtf8(std::string_view text);
 // ANSI code page of the process (CP_ACP), as used for script file paths handed to Lua.
 std::string ToAnsi(std::wstring_view text);
 std::wstring FromAnsi(std::string_view text);
+// Any installed code page (CP_OEMCP, 437, ...) to UTF-16, as a child program's console output comes.
+std::wstring FromCodePage(unsigned codePage, std::string_view text);
 
 }  // namespace QvText

@@ -1,6 +1,23 @@
 // Service control through one opened service handle.
 #include "sysops/QvService.h"
 
+#include <memory>
+
+#include "sysops/QvServiceSeam.h"
+
+namespace QvServiceSeam {
+Waits waits;
+EnumDependentsCall enumDependents = ::EnumDependentServicesW;
+}  // namespace QvServiceSeam
+
+namespace {
+
+struct HeapFreer {
+  void operator()(void* block) const { ::HeapFree(::GetProcessHeap(), 0, block); }
+};
+
+}  // namespace
+
 QvService::QvService(const std::wstring& name, bool readOnly) {
   const DWORD access = readOnly ? GENERIC_READ : GENERIC_ALL;
   UniqueServiceHandle manager(::OpenSCManagerW(nullptr, SERVICES_ACTIVE_DATABASEW, access));
@@ -34,9 +51,65 @@ bool QvService::Start(const std::vector<std::wstring>& arguments, DWORD timeoutM
   const ULONGLONG started = ::GetTickCount64();
   int state = -1;
   while (::GetTickCount64() - started <= timeoutMs) {
-    ::Sleep(200);
+    ::Sleep(QvServiceSeam::waits.startPollMs);
     state = GetState();
     if (state == SERVICE_RUNNING) break;
   }
   return state == SERVICE_RUNNING;
+}
+
+bool QvService::Stop(DWORD timeoutMs) {
+  int state = GetState();
+  if (state == SERVICE_STOPPED) return true;
+  if (state != SERVICE_STOP_PENDING) {
+    if (!StopDependents()) return false;
+    SERVICE_STATUS status = {};
+    if (!::ControlService(handle_.get(), SERVICE_CONTROL_STOP, &status)) {
+      lastError_ = ::GetLastError();
+      return false;
+    }
+    state = static_cast<int>(status.dwCurrentState);
+  }
+  const ULONGLONG started = ::GetTickCount64();
+  if (state == SERVICE_STOPPED) return true;
+  while (::GetTickCount64() - started <= timeoutMs) {
+    ::Sleep(QvServiceSeam::waits.stopPollMs);
+    if (GetState() == SERVICE_STOPPED) return true;
+  }
+  return false;
+}
+
+bool QvService::StopDependents() {
+  DWORD needed = 0;
+  DWORD count = 0;
+  if (QvServiceSeam::enumDependents(handle_.get(), SERVICE_ACTIVE, nullptr, 0, &needed, &count)) return true;
+  const DWORD error = ::GetLastError();
+  if (error != ERROR_MORE_DATA) {
+    lastError_ = error;
+    return false;
+  }
+  std::unique_ptr<void, HeapFreer> buffer(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
+  if (!buffer) {
+    lastError_ = ERROR_NOT_ENOUGH_MEMORY;
+    return false;
+  }
+  auto* dependents = static_cast<ENUM_SERVICE_STATUSW*>(buffer.get());
+  if (!QvServiceSeam::enumDependents(handle_.get(), SERVICE_ACTIVE, dependents, needed, &needed, &count)) {
+    lastError_ = ::GetLastError();
+    return false;
+  }
+  for (DWORD i = 0; i < count; ++i) {
+    QvService dependent(dependents[i].lpServiceName, false);
+    if (!dependent.Stop(QvServiceSeam::waits.stopTimeoutMs)) {
+      lastError_ = dependent.LastError();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool QvService::Delete() {
+  if (::DeleteService(handle_.get())) return true;
+  lastError_ = ::GetLastError();
+  return false;
 }

@@ -1,5 +1,5 @@
-// One service opened through the service control manager: its state and its start with a wait.
-// (Stopping, dependents and deletion join with the Service script module.)
+// One service opened through the service control manager: its state, start and stop with their
+// waits (dependents are stopped first), and its deletion.
 #pragma once
 
 #include <windows.h>
@@ -25,6 +25,14 @@ class QvService {
   // Starts the service and polls every 200 ms until it runs or `timeoutMs` has passed; true when it
   // runs (also when it was running already).
   bool Start(const std::vector<std::wstring>& arguments, DWORD timeoutMs);
+  // Stops the active dependents, then the service, and polls every 500 ms until it is stopped or
+  // `timeoutMs` has passed. A service already stop-pending is only waited for.
+  bool Stop(DWORD timeoutMs);
+  // Stops every active dependent in the order the system lists them; the first that does not stop
+  // ends the walk and its error becomes this service's.
+  bool StopDependents();
+  // Marks the service for deletion; the system removes it when its last handle closes.
+  bool Delete();
 
  private:
   UniqueServiceHandle handle_;

@@ -1,0 +1,327 @@
+// The Process script module: termination by executable path and starting programs.
+#include "sysops/ProcessModule.h"
+
+#include <tlhelp32.h>
+#include <wchar.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "base/PathText.h"
+#include "base/WildcardMask.h"
+#include "logging/QvBrelLogging.h"
+#include "script/LuaApi.h"
+#include "sysops/ProcessOutput.h"
+#include "sysops/QvPrivilege.h"
+
+namespace {
+
+constexpr DWORD kTerminateWaitMs = 10000;
+constexpr DWORD kDefaultWaitMs = 30000;
+constexpr DWORD kDefaultFlags = DETACHED_PROCESS;
+
+std::wstring FileNameOf(const std::wstring& path) {
+  std::wstring folder;
+  std::wstring name;
+  QvPath::Split(path, folder, name);
+  return name;
+}
+
+// The executable of a process from its first module; empty for processes that cannot be read.
+std::wstring ExecutablePath(DWORD processId) {
+  UniqueFileHandle modules(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+  if (!modules) return {};
+  MODULEENTRY32W module = {};
+  module.dwSize = sizeof(module);
+  if (!::Module32FirstW(modules.get(), &module)) return {};
+  return module.szExePath;
+}
+
+// Waits for all of them within one deadline, at most MAXIMUM_WAIT_OBJECTS handles per wait.
+void WaitForAll(const std::vector<UniqueHandle>& processes, DWORD timeoutMs) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  for (size_t first = 0; first < processes.size(); first += MAXIMUM_WAIT_OBJECTS) {
+    std::vector<HANDLE> batch;
+    for (size_t i = first; i < processes.size() && batch.size() < MAXIMUM_WAIT_OBJECTS; ++i)
+      batch.push_back(processes[i].get());
+    const ULONGLONG now = ::GetTickCount64();
+    const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+    ::WaitForMultipleObjects(static_cast<DWORD>(batch.size()), batch.data(), TRUE, left);
+  }
+}
+
+// Display name of a code page in the start message.
+std::wstring CodePageName(UINT codePage) {
+  switch (codePage) {
+    case CP_ACP:
+      return L"CP_ACP";
+    case CP_OEMCP:
+      return L"CP_OEMCP";
+    case CP_THREAD_ACP:
+      return L"CP_THREAD_ACP";
+    case CP_UTF8:
+      return L"CP_UTF8";
+    default:
+      return std::to_wstring(codePage);
+  }
+}
+
+DWORD Low32(lua_Integer value) {
+  return static_cast<DWORD>(static_cast<unsigned long long>(value) & 0xFFFFFFFFu);
+}
+
+// Reads the optional arguments in order; the first that is absent or nil ends the list, so every
+// later one takes its default whatever follows.
+class OptionalArgs {
+ public:
+  explicit OptionalArgs(Lua::ArgCursor& cursor) : cursor_(cursor) {}
+  std::wstring String() {
+    if (ended_) return {};
+    const std::optional<std::string_view> value = cursor_.OptString();
+    ended_ = !value;
+    return value ? Lua::ToWide(*value) : std::wstring();
+  }
+  DWORD Integer(DWORD fallback) {
+    if (ended_) return fallback;
+    const std::optional<lua_Integer> value = cursor_.OptInteger();
+    ended_ = !value;
+    return value ? Low32(*value) : fallback;
+  }
+
+ private:
+  Lua::ArgCursor& cursor_;
+  bool ended_ = false;
+};
+
+int PushBoolean(lua_State* state, bool value) {
+  lua_pushboolean(state, value ? 1 : 0);
+  return 1;
+}
+
+int Terminate(lua_State* state, Lua::Process::MatchRule rule) {
+  Lua::ArgCursor args(state);
+  return PushBoolean(state, Lua::Process::TerminateProcesses(Lua::ToWide(args.String()), rule));
+}
+
+}  // namespace
+
+namespace Lua::Process {
+
+UINT GetCodePageValue(UINT codePage) {
+  CPINFOEXW info = {};
+  if (!::GetCPInfoExW(codePage, 0, &info)) {
+    QV_BREL_LOG(QV_ERROR, L"Failed GetCPInfoExW: %lu", ::GetLastError());
+    return 0;
+  }
+  return info.CodePage;
+}
+
+bool Matches(MatchRule rule, const std::wstring& exePath, const std::wstring& argument) {
+  switch (rule) {
+    case MatchRule::AllFromPath: {
+      if (argument.empty()) return false;
+      std::wstring prefix = argument;
+      if (prefix.back() != L'\\') prefix += L'\\';
+      return exePath.size() > prefix.size() &&
+             ::_wcsnicmp(exePath.c_str(), prefix.c_str(), prefix.size()) == 0;
+    }
+    case MatchRule::ByPath:
+      return ::_wcsicmp(exePath.c_str(), argument.c_str()) == 0;
+    case MatchRule::ByName:
+      return ::_wcsicmp(FileNameOf(exePath).c_str(), argument.c_str()) == 0;
+    case MatchRule::ByNameMask:
+      return QvText::MatchesMask(argument, FileNameOf(exePath));
+  }
+  return false;
+}
+
+bool TerminateProcesses(const std::wstring& argument, MatchRule rule) {
+  UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) {
+    QV_BREL_LOG(QV_ERROR, L"Failed to create tool help snapshot : %ul", ::GetLastError());
+    return false;
+  }
+  QvPrivilege debug(L"SeDebugPrivilege");
+  if (!debug.IsEnabled()) QV_BREL_LOG(QV_WARNING, L"Failed to get debug privilege");
+  const DWORD self = ::GetCurrentProcessId();
+  std::vector<UniqueHandle> terminated;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+       more = ::Process32NextW(snapshot.get(), &entry)) {
+    if (entry.th32ProcessID == self) continue;
+    const std::wstring path = ExecutablePath(entry.th32ProcessID);
+    if (path.empty() || !Matches(rule, path, argument)) continue;
+    QV_BREL_LOG(QV_INFO, L"Terminating process [%lu] '%s'", entry.th32ProcessID, path.c_str());
+    UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (!process) {
+      QV_BREL_LOG(QV_WARNING, L"Failed to open process: %lu", ::GetLastError());
+      continue;
+    }
+    if (!::TerminateProcess(process.get(), 0)) {
+      QV_BREL_LOG(QV_ERROR, L"Failed to terminate: %lu", ::GetLastError());
+      continue;
+    }
+    terminated.push_back(std::move(process));
+  }
+  if (!terminated.empty()) WaitForAll(terminated, kTerminateWaitMs);
+  return true;
+}
+
+UniqueHandle LaunchProcess(const std::wstring& path, const std::wstring* arguments, DWORD flags,
+                           const std::wstring* workingDirectory, const STARTUPINFOW* startup) {
+  std::wstring commandLine = L"\"" + path + L"\"";
+  if (arguments != nullptr) commandLine += L" " + *arguments;
+  STARTUPINFOW info = {};
+  info.cb = sizeof(info);
+  if (startup != nullptr) info = *startup;
+  const BOOL inherit = (info.dwFlags & STARTF_USESTDHANDLES) != 0;
+  PROCESS_INFORMATION created = {};
+  if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, inherit, flags, nullptr,
+                        workingDirectory != nullptr ? workingDirectory->c_str() : nullptr, &info, &created))
+    return {};
+  UniqueHandle thread(created.hThread);
+  return UniqueHandle(created.hProcess);
+}
+
+bool StartProcessWithArgumentsAndWaitForCompletion(const std::wstring& path, const std::wstring& arguments,
+                                                   DWORD timeoutMs, DWORD flags,
+                                                   const std::wstring& workingDirectory,
+                                                   const std::wstring& logName, UINT codePage) {
+  const UINT effective = GetCodePageValue(codePage);
+  QV_BREL_LOG(
+      QV_INFO,
+      L"Create process:'%s' with args:'%s', mode:0x%x, wait timeout(msecs):%lu, working dir:%s, log name:%s, "
+      L"output code page:%s (%lu)",
+      path.c_str(), arguments.c_str(), flags, timeoutMs, workingDirectory.c_str(), logName.c_str(),
+      CodePageName(codePage).c_str(), effective);
+  std::unique_ptr<ProcessOutputRedirector> redirector;
+  if (logName.empty())
+    redirector = std::make_unique<DummyProcessOutputRedirector>();
+  else
+    redirector = std::make_unique<ProcessOutputLogger>(logName, codePage);
+  if (!redirector->Init()) return false;
+  UniqueHandle process =
+      LaunchProcess(path, arguments.empty() ? nullptr : &arguments, flags,
+                    workingDirectory.empty() ? nullptr : &workingDirectory, redirector->GetStartupInfo());
+  if (!process) {
+    QV_BREL_LOG(QV_ERROR, L"Failed to create process : %lu", ::GetLastError());
+    return false;
+  }
+  redirector->Run();
+  const DWORD wait = ::WaitForSingleObject(process.get(), timeoutMs);
+  redirector->Stop(wait != WAIT_OBJECT_0);
+  if (wait == WAIT_TIMEOUT) {
+    QV_BREL_LOG(QV_ERROR, L"Process wait timeout %lu ms elapsed", timeoutMs);
+    return false;
+  }
+  if (wait == WAIT_FAILED) {
+    QV_BREL_LOG(QV_ERROR, L"Process wait failed, error: %lu", ::GetLastError());
+    return false;
+  }
+  DWORD exitCode = 0;
+  if (!::GetExitCodeProcess(process.get(), &exitCode)) {
+    QV_BREL_LOG(QV_ERROR, L"Couldn't read exit code : %lu", ::GetLastError());
+    return false;
+  }
+  QV_BREL_LOG(QV_INFO, L"Process completed, exit code : %lu (as int:%d)", exitCode,
+              static_cast<int>(exitCode));
+  return exitCode == 0;
+}
+
+bool StartProcessWithArguments(const std::wstring& path, const std::wstring& arguments, DWORD flags,
+                               const std::wstring& workingDirectory) {
+  QV_BREL_LOG(QV_INFO, L"Create process:'%s' with args:'%s', mode:0x%x, working dir:%s", path.c_str(),
+              arguments.c_str(), flags, workingDirectory.c_str());
+  UniqueHandle process = LaunchProcess(path, arguments.empty() ? nullptr : &arguments, flags,
+                                       workingDirectory.empty() ? nullptr : &workingDirectory, nullptr);
+  if (!process) {
+    QV_BREL_LOG(QV_ERROR, L"Failed to create process : %lu", ::GetLastError());
+    return false;
+  }
+  return true;
+}
+
+int TerminateAllFromPath(lua_State* state) { return Terminate(state, MatchRule::AllFromPath); }
+int TerminateByPath(lua_State* state) { return Terminate(state, MatchRule::ByPath); }
+int TerminateByName(lua_State* state) { return Terminate(state, MatchRule::ByName); }
+int TerminateByNameMask(lua_State* state) { return Terminate(state, MatchRule::ByNameMask); }
+
+int StartProcessAndWaitForCompletion(lua_State* state) {
+  ArgCursor cursor(state);
+  const std::wstring path = ToWide(cursor.String());
+  OptionalArgs optional(cursor);
+  const std::wstring arguments = optional.String();
+  const DWORD timeoutMs = optional.Integer(kDefaultWaitMs);
+  const DWORD flags = optional.Integer(kDefaultFlags);
+  const std::wstring workingDirectory = optional.String();
+  const std::wstring logName = optional.String();
+  const UINT codePage = optional.Integer(CP_UTF8);
+  return PushBoolean(state, StartProcessWithArgumentsAndWaitForCompletion(
+                                path, arguments, timeoutMs, flags, workingDirectory, logName, codePage));
+}
+
+int StartProcess(lua_State* state) {
+  ArgCursor cursor(state);
+  const std::wstring path = ToWide(cursor.String());
+  OptionalArgs optional(cursor);
+  const std::wstring arguments = optional.String();
+  const DWORD flags = optional.Integer(kDefaultFlags);
+  const std::wstring workingDirectory = optional.String();
+  return PushBoolean(state, StartProcessWithArguments(path, arguments, flags, workingDirectory));
+}
+
+void Register(lua_State* state) {
+  static constexpr struct {
+    const char* name;
+    lua_Integer value;
+  } constants[] = {
+      {"CreationFlags_DEBUG_PROCESS", 0x1},
+      {"CreationFlags_DEBUG_ONLY_THIS_PROCESS", 0x2},
+      {"CreationFlags_CREATE_SUSPENDED", 0x4},
+      {"CreationFlags_DETACHED_PROCESS", 0x8},
+      {"CreationFlags_CREATE_NEW_CONSOLE", 0x10},
+      {"CreationFlags_NORMAL_PRIORITY_CLASS", 0x20},
+      {"CreationFlags_IDLE_PRIORITY_CLASS", 0x40},
+      {"CreationFlags_HIGH_PRIORITY_CLASS", 0x80},
+      {"CreationFlags_REALTIME_PRIORITY_CLASS", 0x100},
+      {"CreationFlags_CREATE_NEW_PROCESS_GROUP", 0x200},
+      {"CreationFlags_CREATE_UNICODE_ENVIRONMENT", 0x400},
+      {"CreationFlags_CREATE_SEPARATE_WOW_VDM", 0x800},
+      {"CreationFlags_CREATE_SHARED_WOW_VDM", 0x1000},
+      {"CreationFlags_CREATE_FORCEDOS", 0x2000},
+      {"CreationFlags_BELOW_NORMAL_PRIORITY_CLASS", 0x4000},
+      {"CreationFlags_ABOVE_NORMAL_PRIORITY_CLASS", 0x8000},
+      {"CreationFlags_INHERIT_PARENT_AFFINITY", 0x10000},
+      {"CreationFlags_INHERIT_CALLER_PRIORITY", 0x20000},
+      {"CreationFlags_CREATE_PROTECTED_PROCESS", 0x40000},
+      {"CreationFlags_EXTENDED_STARTUPINFO_PRESENT", 0x80000},
+      {"CreationFlags_PROCESS_MODE_BACKGROUND_BEGIN", 0x100000},
+      {"CreationFlags_PROCESS_MODE_BACKGROUND_END", 0x200000},
+      {"CreationFlags_CREATE_BREAKAWAY_FROM_JOB", 0x1000000},
+      {"CreationFlags_CREATE_PRESERVE_CODE_AUTHZ_LEVEL", 0x2000000},
+      {"CreationFlags_CREATE_DEFAULT_ERROR_MODE", 0x4000000},
+      {"CreationFlags_CREATE_NO_WINDOW", 0x8000000},
+      {"CreationFlags_PROFILE_USER", 0x10000000},
+      {"CreationFlags_PROFILE_KERNEL", 0x20000000},
+      {"CreationFlags_PROFILE_SERVER", 0x40000000},
+      // 0x80000000 as the signed 32-bit value scripts have always seen.
+      {"CreationFlags_CREATE_IGNORE_SYSTEM_DEFAULT", -2147483648LL},
+      {"CP_UTF8", CP_UTF8},
+      {"CP_ACP", CP_ACP},
+      {"CP_OEMCP", CP_OEMCP},
+  };
+  for (const auto& constant : constants) RegisterConstant(state, constant.name, constant.value);
+  static constexpr luaL_Reg functions[] = {
+      {"TerminateAllFromPath", TerminateAllFromPath},
+      {"TerminateByPath", TerminateByPath},
+      {"TerminateByName", TerminateByName},
+      {"TerminateByNameMask", TerminateByNameMask},
+      {"StartProcessAndWaitForCompletion", StartProcessAndWaitForCompletion},
+      {"StartProcess", StartProcess},
+      {nullptr, nullptr}};
+  RegisterModule(state, "Process", functions);
+}
+
+}  // namespace Lua::Process

@@ -1,0 +1,105 @@
+// The Service script module: a thin layer over QvService.
+#include "sysops/ServiceModule.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/Win32Registry.h"
+#include "logging/QvBrelLogging.h"
+#include "script/LuaApi.h"
+#include "sysops/QvService.h"
+#include "sysops/QvServiceSeam.h"
+
+namespace {
+
+std::wstring ReadName(lua_State* state) {
+  Lua::ArgCursor args(state);
+  return Lua::ToWide(args.String());
+}
+
+int PushBoolean(lua_State* state, bool value) {
+  lua_pushboolean(state, value ? 1 : 0);
+  return 1;
+}
+
+}  // namespace
+
+namespace Lua::Service {
+
+int State(lua_State* state) {
+  const std::wstring name = ReadName(state);
+  QvService service(name, true);
+  int current = -1;
+  if (service.IsValid()) {
+    current = service.GetState();
+    if (current == -1)
+      QV_BREL_LOG(QV_ERROR, L"Service '%s' getting state failed: %lu", name.c_str(), service.LastError());
+  }
+  lua_pushinteger(state, current);
+  return 1;
+}
+
+int Start(lua_State* state) {
+  const std::wstring name = ReadName(state);
+  QvService service(name, false);
+  if (!service.IsValid()) {
+    QV_BREL_LOG(QV_ERROR, L"Service '%s' is not valid", name.c_str());
+    return PushBoolean(state, false);
+  }
+  const bool started = service.Start({}, QvServiceSeam::waits.startTimeoutMs);
+  if (!started) QV_BREL_LOG(QV_ERROR, L"Service '%s' start failed: %lu", name.c_str(), service.LastError());
+  return PushBoolean(state, started);
+}
+
+int Stop(lua_State* state) {
+  const std::wstring name = ReadName(state);
+  QvService service(name, false);
+  // A service that cannot be opened has nothing to stop.
+  if (!service.IsValid()) return PushBoolean(state, true);
+  const bool stopped = service.Stop(QvServiceSeam::waits.stopTimeoutMs);
+  if (!stopped) QV_BREL_LOG(QV_ERROR, L"Service '%s' stop failed: %lu", name.c_str(), service.LastError());
+  return PushBoolean(state, stopped);
+}
+
+int Cleanup(lua_State* state) {
+  const std::wstring name = ReadName(state);
+  // The handle stays open until after the key is gone: the system removes a service marked for
+  // deletion when its last handle closes.
+  QvService service(name, false);
+  bool result = true;
+  if (service.IsValid()) {
+    if (!service.Delete()) {
+      QV_BREL_LOG(QV_ERROR, L"Service '%s' delete failed: %lu", name.c_str(), service.LastError());
+      result = false;
+    }
+  } else if (service.LastError() != ERROR_SERVICE_DOES_NOT_EXIST) {
+    QV_BREL_LOG(QV_ERROR, L"Failed to open service '%s': %lu", name.c_str(), service.LastError());
+  }
+  if (!name.empty()) {
+    const std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\" + name;
+    Win32Registry registry(HKEY_LOCAL_MACHINE, 0);
+    if (!registry.DeleteKey(key) && registry.GetLastResult() != RegResult::NotFound) {
+      QV_BREL_LOG(QV_ERROR, L"Failed to remove '%s': %d", key.c_str(),
+                  static_cast<int>(registry.GetLastResult()));
+      result = false;
+    }
+  }
+  return PushBoolean(state, result);
+}
+
+void Register(lua_State* state) {
+  RegisterConstant(state, "SERVICE_INVALID_VALUE", -1);
+  RegisterConstant(state, "SERVICE_STOPPED", SERVICE_STOPPED);
+  RegisterConstant(state, "SERVICE_START_PENDING", SERVICE_START_PENDING);
+  RegisterConstant(state, "SERVICE_STOP_PENDING", SERVICE_STOP_PENDING);
+  RegisterConstant(state, "SERVICE_RUNNING", SERVICE_RUNNING);
+  RegisterConstant(state, "SERVICE_CONTINUE_PENDING", SERVICE_CONTINUE_PENDING);
+  RegisterConstant(state, "SERVICE_PAUSE_PENDING", SERVICE_PAUSE_PENDING);
+  RegisterConstant(state, "SERVICE_PAUSED", SERVICE_PAUSED);
+  static constexpr luaL_Reg functions[] = {
+      {"State", State}, {"Start", Start}, {"Stop", Stop}, {"Cleanup", Cleanup}, {nullptr, nullptr}};
+  RegisterModule(state, "Service", functions);
+}
+
+}  // namespace Lua::Service
