@@ -91,9 +91,18 @@ class ScratchMachine:
                        env=wine_env(self.env), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=True, timeout=300)
         self.log_file = self.prefix / LOG_FILE.relative_to(PREFIX)
+        # The copy starts without the test prefix's log, so this scenario's records are all it holds.
+        for generation in self.generations():
+            generation.unlink(missing_ok=True)
+
+    def generations(self):
+        """The log file's generations, oldest first (base.2.log, base.1.log, base.log)."""
+        stem = self.log_file.with_suffix("")
+        return [stem.with_suffix(".2.log"), stem.with_suffix(".1.log"), self.log_file]
 
     def log_text(self):
-        return self.log_file.read_bytes().decode("utf-8", "replace") if self.log_file.exists() else ""
+        """Every record the machine's log holds, across rotations, oldest first."""
+        return "".join(g.read_bytes().decode("utf-8", "replace") for g in self.generations() if g.exists())
 
     def stop(self):
         subprocess.run(["bash", str(SOURCE_DIR / "tools" / "wine-prefix"), str(self.prefix), "stop"],
