@@ -107,8 +107,8 @@ INT_PTR DialogWelcome::OnInitDialog() {
   copyright_.Attach(::GetDlgItem(hwnd_, kIdCopyright));
   copyright_.SetFont(QvUI::Theme::Instance().Font(16));
   copyright_.SetText(ReplaceYear(Localised("CopyrightQV")));
-  Bind(luaNotice_, kIdLuaNotice, settings.GetString("LuaCopyright"), 16);
-  Bind(zlibNotice_, kIdZlibNotice, settings.GetString("ZlibCopyright"), 16);
+  Bind(luaNotice_, kIdLuaNotice, settings.GetSetting("LuaCopyright"), 16);
+  Bind(zlibNotice_, kIdZlibNotice, settings.GetSetting("ZlibCopyright"), 16);
   return QvUI::Dialog::OnInitDialog();
 }
 
