@@ -151,7 +151,14 @@ LRESULT GuiManager::OnCommand(int id, int code, HWND control) {
   if (control != page) {
     // The main window's dialog keys (Enter, Escape) land here, not on the page: hand them to the
     // page's own button so its handler runs (the select page saves its choice there).
-    const HWND button = ::GetDlgItem(page, id);
+    // Enter presses the focused push button, as in a dialog, and the page's OK button otherwise.
+    HWND button = ::GetDlgItem(page, id);
+    const HWND focus = ::GetFocus();
+    if (id == IDOK && focus != nullptr && ::IsChild(page, focus) &&
+        (::SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
+      button = focus;
+      id = ::GetDlgCtrlID(focus);
+    }
     if (button != nullptr && ::IsWindowVisible(button) && ::IsWindowEnabled(button))
       ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     return 0;
