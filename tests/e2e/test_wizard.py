@@ -9,7 +9,7 @@ import pytest
 from conftest import helper, run, wait_for, wait_for_restart_to_settle
 from gallery import Screenshot
 from scriptset import tool_with_scripts
-from wizard import CANCEL, CHOOSE, LIST, NEXT, SPINNER, START, Wizard
+from wizard import CANCEL, CHOOSE, LIST, NEXT, SPINNER, START, TITLE, Wizard
 
 SLOW = "local t = os.clock() while os.clock() - t < 4 do end"
 
@@ -52,6 +52,7 @@ def differs(shot_a, shot_b, rect):
 
 def test_walk_through_removes_all_but_logs_in_priority_order(family, wizard_of, log_since):
     wizard = wizard_of(family)
+    assert wizard.caption() == TITLE
     page = wizard.background()
     wizard.click(START)
     # Remove-all is chosen: the list stays hidden (page colour only) and Next is enabled (filled).

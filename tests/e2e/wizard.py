@@ -1,4 +1,4 @@
-"""The real tool's wizard driven from Linux like a user: the main window found by its caption, controls
+"""The real tool's wizard driven from Linux like a user: the main window found by its X class, controls
 reached by their template rectangles (dialog units scaled to the page), keys and clicks through
 `xdotool`, colours read from screenshots of the X display."""
 import subprocess
@@ -33,14 +33,18 @@ class Wizard:
         self.proc = subprocess.Popen(["wine", str(exe), *map(str, args)], stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=wine_env(env))
         self.window = None
-        assert wait_for(self._find, timeout=90), "the wizard window did not appear"
+        try:
+            assert wait_for(self._find, timeout=90), "the wizard window did not appear"
+        except AssertionError:
+            self.kill()
+            raise
         time.sleep(0.7)
         self.client = self._client_rect()
 
     def _find(self):
         if self.proc.poll() is not None:
             raise AssertionError(f"the tool ended with {self.proc.returncode} before showing the wizard")
-        found = xdotool("search", "--onlyvisible", "--name", f"^{TITLE}$", check=False).stdout.split()
+        found = xdotool("search", "--onlyvisible", "--classname", "uninstallationtool.exe", check=False).stdout.split()
         if found:
             self.window = found[-1]
         return bool(found)
@@ -78,6 +82,9 @@ class Wizard:
         time.sleep(0.1)
         xdotool("click", 1)
         time.sleep(0.4)
+
+    def caption(self):
+        return xdotool("getwindowname", self.window).stdout.strip()
 
     def key(self, *keys):
         for key in keys:
