@@ -3,7 +3,7 @@ BUILD_DIR ?= $(CURDIR)/build
 export BUILD_DIR
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build prefix test unit demo gallery format clean
+.PHONY: all setup configure build prefix test unit demo gallery screenshots format clean
 
 all: build
 
@@ -28,6 +28,10 @@ demo: build
 # Screenshots of every widget: build/gallery/<theme>-<dpi>.png.
 gallery: prefix
 	@bash tools/gallery "$(BUILD_DIR)"
+
+# Screenshots of every wizard page: build/screenshots/<theme>-<language>-<page>.png.
+screenshots: prefix
+	@bash tools/screenshots "$(BUILD_DIR)"
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,11 +1,22 @@
-// The interactive wizard's UI manager.
+// The interactive wizard's UI manager: a main window on a UI thread of its own showing one page at
+// a time; the driver's thread posts a page and waits for the answer or for the window to go.
 #pragma once
 
 #include <windows.h>
 
-#include "ui/IGuiManager.h"
+#include <memory>
 
-class GuiManager : public IGuiManager {
+#include "base/UniqueHandle.h"
+#include "ui/DialogChild.h"
+#include "ui/IGuiManager.h"
+#include "ui/toolkit/App.h"
+#include "ui/toolkit/GdiPlus.h"
+
+// Main window message carrying an owned DialogChild* in lParam.
+inline constexpr UINT kShowDialogMessage = WM_APP + 1;
+inline constexpr wchar_t kMainWindowClass[] = L"Quorvel.Omnivo.UninstallationTool";
+
+class GuiManager : public IGuiManager, public QvUI::App {
  public:
   GuiManager(HINSTANCE instance, HANDLE stopEvent);
   ~GuiManager() override;
@@ -16,7 +27,19 @@ class GuiManager : public IGuiManager {
   int ShowSelect(ProductList& products) override;
   bool ShowProgress() override;
 
+  virtual bool PostShowDialog(DialogChild* page);
+  virtual int ShowDialog(DialogChild* page);
+  virtual void OnShowDialog(DialogChild* page);
+
+ protected:
+  LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+  LRESULT OnCommand(int id, int code, HWND control) override;
+  void OnDestroy() override;
+
  private:
+  void CentreOnCursorMonitor();
+
   HINSTANCE instance_;
-  HANDLE stopEvent_;
+  QvUI::Gdip::Session gdiplus_;
+  std::unique_ptr<DialogChild> page_;
 };

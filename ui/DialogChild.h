@@ -1,0 +1,108 @@
+// Wizard pages: modeless child dialogs of the main window built from templates 120-123, whose
+// controls are taken over by toolkit widgets. A page answers by forwarding its OK or Cancel command
+// to the main window with the page window as the sender.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/ProductConfig.h"
+#include "ui/toolkit/Button.h"
+#include "ui/toolkit/Checkbox.h"
+#include "ui/toolkit/Dialog.h"
+#include "ui/toolkit/ListView.h"
+#include "ui/toolkit/Spinner.h"
+#include "ui/toolkit/StaticLink.h"
+#include "ui/toolkit/Status.h"
+#include "ui/toolkit/TextBlock.h"
+
+class DialogChild : public QvUI::Dialog {
+ public:
+  virtual HWND Create(HINSTANCE instance, HWND parent) = 0;
+
+ protected:
+  // Every child gets the page font (font id 10).
+  void SetChildFonts();
+  // Binds a widget to the template control and sets its text and font (font id; 0 keeps it).
+  void Bind(QvUI::Control& control, int id, const std::wstring& text, int fontId);
+  // Opens the localised licence-terms address.
+  void LaunchUrl();
+  // The command to the main window, sent as coming from this page.
+  void Forward(int id, int code);
+};
+
+class DialogWelcome : public DialogChild {
+ public:
+  HWND Create(HINSTANCE instance, HWND parent) override;
+  INT_PTR OnInitDialog() override;
+  INT_PTR OnCommand(int id, int code, HWND control) override;
+
+ private:
+  QvUI::TextBlock title_;
+  QvUI::TextBlock message_;
+  QvUI::Button start_;
+  QvUI::StaticLink copyright_;
+  QvUI::TextBlock luaNotice_;
+  QvUI::TextBlock zlibNotice_;
+};
+
+class DialogSelect : public DialogChild {
+ public:
+  explicit DialogSelect(ProductList products);
+  HWND Create(HINSTANCE instance, HWND parent) override;
+  INT_PTR OnInitDialog() override;
+  INT_PTR OnCommand(int id, int code, HWND control) override;
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void UpdateNext();
+  void SaveProductSelections();
+
+  QvUI::Checkbox removeAll_;
+  QvUI::Checkbox choose_;
+  QvUI::ListView list_;
+  QvUI::Button next_;
+  QvUI::Button cancel_;
+  ProductList products_;
+};
+
+class DialogProgress : public DialogChild {
+ public:
+  HWND Create(HINSTANCE instance, HWND parent) override;
+  INT_PTR OnInitDialog() override;
+  INT_PTR OnCommand(int id, int code, HWND control) override;
+
+ private:
+  QvUI::Spinner spinner_;
+  QvUI::TextBlock message_;
+  QvUI::Button cancel_;
+};
+
+class DialogMessage : public DialogChild {
+ public:
+  explicit DialogMessage(int kind) : kind_(kind) {}
+  HWND Create(HINSTANCE instance, HWND parent) override;
+  INT_PTR OnInitDialog() override;
+  INT_PTR OnCommand(int id, int code, HWND control) override;
+
+ private:
+  QvUI::Status status_;
+  QvUI::TextBlock message_;
+  QvUI::Button ok_;
+  QvUI::Button cancel_;
+  int kind_;
+};
+
+// What the message page shows for a kind: the text key, the status icon, whether Reboot is offered.
+struct MessageContent {
+  const char* key;
+  int statusKind;
+  bool reboot;
+};
+MessageContent MessageContentFor(int kind);
+
+// Every "%YEAR%" replaced by the copyright years.
+std::wstring ReplaceYear(std::wstring text);

@@ -1,0 +1,171 @@
+// Wizard UI manager: page hand-over to the UI thread and the answers back to the driver.
+#include "ui/GuiManager.h"
+
+#include <sddl.h>
+
+#include <algorithm>
+
+#include <string>
+
+#include "core/DelayLoadedApis.h"
+#include "core/Settings.h"
+#include "logging/QvBrelLogging.h"
+#include "ui/toolkit/Theme.h"
+
+namespace {
+
+// The string SID of the user signed in to this process's session; empty when it cannot be resolved.
+std::wstring SessionUserSid(DWORD sessionId) {
+  auto query = [sessionId](WTS_INFO_CLASS infoClass) {
+    LPWSTR buffer = nullptr;
+    DWORD bytes = 0;
+    std::wstring value;
+    if (DelayLoaded::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, sessionId, infoClass, &buffer,
+                                                 &bytes) &&
+        buffer != nullptr)
+      value = buffer;
+    if (buffer != nullptr) DelayLoaded::WTSFreeMemory(buffer);
+    return value;
+  };
+  const std::wstring user = query(WTSUserName);
+  if (user.empty()) return {};
+  const std::wstring account = query(WTSDomainName) + L"\\" + user;
+  BYTE sid[SECURITY_MAX_SID_SIZE];
+  DWORD sidSize = sizeof(sid);
+  wchar_t domain[256];
+  DWORD domainSize = 256;
+  SID_NAME_USE use;
+  if (!::LookupAccountNameW(nullptr, account.c_str(), sid, &sidSize, domain, &domainSize, &use)) return {};
+  LPWSTR text = nullptr;
+  if (!::ConvertSidToStringSidW(sid, &text)) return {};
+  UniqueLocalMem owner(text);
+  return text;
+}
+
+}  // namespace
+
+GuiManager::GuiManager(HINSTANCE instance, HANDLE stopEvent) : instance_(instance) {
+  stopEvent_ = stopEvent;
+  commandEvent_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  icon_ = ::LoadIconW(instance, MAKEINTRESOURCEW(104));
+}
+
+GuiManager::~GuiManager() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) {
+    Close();
+    thread_.join();
+  }
+  if (icon_ != nullptr) ::DestroyIcon(icon_);
+  icon_ = nullptr;
+  page_.reset();
+}
+
+bool GuiManager::Initialize() {
+  // The tool runs elevated, possibly as another account: the look follows the desktop's user.
+  DWORD sessionId = 0;
+  if (::ProcessIdToSessionId(::GetCurrentProcessId(), &sessionId)) {
+    const std::wstring sid = SessionUserSid(sessionId);
+    if (!sid.empty() && sessionId != 0) QvUI::Theme::Instance().ReReadForSid(sid);
+  }
+  return Create(instance_, kMainWindowClass, icon_);
+}
+
+void GuiManager::Shutdown() {
+  Close();
+  Join();
+}
+
+int GuiManager::ShowMessage(int kind) { return ShowDialog(new DialogMessage(kind)); }
+
+int GuiManager::ShowWelcome() { return ShowDialog(new DialogWelcome()); }
+
+int GuiManager::ShowSelect(ProductList& products) { return ShowDialog(new DialogSelect(products)); }
+
+bool GuiManager::ShowProgress() { return PostShowDialog(new DialogProgress()); }
+
+bool GuiManager::PostShowDialog(DialogChild* page) {
+  if (hwnd_ == nullptr || !::PostMessageW(hwnd_, kShowDialogMessage, 0, reinterpret_cast<LPARAM>(page))) {
+    QV_BREL_LOG(QV_ERROR, L"Failed to post message: %lu", ::GetLastError());
+    delete page;
+    return false;
+  }
+  return true;
+}
+
+int GuiManager::ShowDialog(DialogChild* page) {
+  if (!PostShowDialog(page)) return AnswerCancel;
+  const HANDLE events[] = {commandEvent_.get(), stopEvent_};
+  const DWORD fired = ::WaitForMultipleObjects(2, events, FALSE, INFINITE);
+  return fired == WAIT_OBJECT_0 ? lastCommand_ : AnswerCancel;
+}
+
+void GuiManager::OnShowDialog(DialogChild* page) {
+  std::unique_ptr<DialogChild> next(page);
+  if (next) {
+    if (next->Create(instance_, hwnd_) == nullptr) {
+      QV_BREL_LOG(QV_ERROR, L"Failed to create page: %lu", ::GetLastError());
+    } else {
+      next->Show(SW_SHOW);
+      if (!::IsWindowVisible(hwnd_)) {
+        const SIZE size = next->ClientSize();
+        SetClientSize(size.cx, size.cy, false);
+        CentreOnCursorMonitor();
+        SetText(BrelResLib::Settings::Instance().GetString("Title"));
+        Show(SW_SHOW);
+        QvUI::BringToForeground(hwnd_);
+      }
+      ::SetFocus(next->Handle());
+    }
+  }
+  std::unique_ptr<DialogChild> previous = std::move(page_);
+  page_ = std::move(next);
+  if (previous) previous->Show(SW_HIDE);
+}
+
+void GuiManager::CentreOnCursorMonitor() {
+  POINT cursor{};
+  ::GetCursorPos(&cursor);
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  if (!::GetMonitorInfoW(::MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY), &info)) return;
+  RECT window{};
+  ::GetWindowRect(hwnd_, &window);
+  const RECT& work = info.rcWork;
+  const int x = work.left + std::max(0L, ((work.right - work.left) - (window.right - window.left)) / 2);
+  const int y = work.top + std::max(0L, ((work.bottom - work.top) - (window.bottom - window.top)) / 2);
+  ::SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT GuiManager::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kShowDialogMessage) {
+    OnShowDialog(reinterpret_cast<DialogChild*>(lParam));
+    return 0;
+  }
+  return App::WindowProc(window, message, wParam, lParam);
+}
+
+LRESULT GuiManager::OnCommand(int id, int code, HWND control) {
+  QV_BREL_LOG(QV_DEBUG, L"id=%d, code=%d, HWND=%p", id, code, control);
+  const HWND page = page_ ? page_->Handle() : nullptr;
+  if (page == nullptr) return 0;
+  if (control != page) {
+    // The main window's dialog keys (Enter, Escape) land here, not on the page: hand them to the
+    // page's own button so its handler runs (the select page saves its choice there).
+    // Enter presses the focused push button, as in a dialog, and the page's OK button otherwise.
+    HWND button = ::GetDlgItem(page, id);
+    const HWND focus = ::GetFocus();
+    if (id == IDOK && focus != nullptr && ::IsChild(page, focus) &&
+        (::SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
+      button = focus;
+      id = ::GetDlgCtrlID(focus);
+    }
+    if (button != nullptr && ::IsWindowVisible(button) && ::IsWindowEnabled(button))
+      ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return 0;
+  }
+  lastCommand_ = id;
+  ::SetEvent(commandEvent_.get());
+  return 0;
+}
+
+void GuiManager::OnDestroy() { ::SetEvent(stopEvent_); }
