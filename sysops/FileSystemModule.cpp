@@ -13,7 +13,7 @@
 #include "sysops/FileOps.h"
 #include "sysops/PathGuard.h"
 #include "sysops/QvPath.h"
-#include "sysops/SpecialFolders.h"
+#include "sysops/WellKnownFolders.h"
 #include "sysops/registry/Win32RegistryForPath.h"
 
 namespace {
@@ -138,7 +138,7 @@ int GetSpecialPath(lua_State* state) {
   ArgCursor args(state);
   const auto id = static_cast<std::int32_t>(static_cast<std::uint32_t>(args.Integer() & 0xFFFFFFFF));
   const auto sid = args.OptString();
-  PushString(state, SpecialFolders::Resolve(id, sid ? ToWide(*sid) : std::wstring()));
+  PushString(state, WellKnownFolders::Resolve(id, sid ? ToWide(*sid) : std::wstring()));
   return 1;
 }
 
@@ -224,18 +224,18 @@ void Register(lua_State* state) {
     const char* name;
     lua_Integer value;
   } constants[] = {
-      {"SpecialPath_CommonAppData", SpecialFolders::CommonAppData},
-      {"SpecialPath_CommonDesktop", SpecialFolders::CommonDesktop},
-      {"SpecialPath_CommonStartMenu", SpecialFolders::CommonStartMenu},
-      {"SpecialPath_CommonStartMenuPrograms", SpecialFolders::CommonStartMenuPrograms},
-      {"SpecialPath_CommonStartMenuStartup", SpecialFolders::CommonStartMenuStartup},
-      {"SpecialPath_CommonProgramFiles", SpecialFolders::CommonProgramFiles},
-      {"SpecialPath_CommonProgramFilesX86", SpecialFolders::CommonProgramFilesX86},
-      {"SpecialPath_Windows", SpecialFolders::Windows},
-      {"SpecialPath_System32", SpecialFolders::System32},
-      {"SpecialPath_Sysnative", SpecialFolders::Sysnative},
-      {"SpecialPath_UserProfiles", SpecialFolders::UserProfiles},
-      {"SpecialPath_UserAppDataLocal", SpecialFolders::UserAppDataLocal},
+      {"SpecialPath_CommonAppData", WellKnownFolders::CommonAppData},
+      {"SpecialPath_CommonDesktop", WellKnownFolders::CommonDesktop},
+      {"SpecialPath_CommonStartMenu", WellKnownFolders::CommonStartMenu},
+      {"SpecialPath_CommonStartMenuPrograms", WellKnownFolders::CommonStartMenuPrograms},
+      {"SpecialPath_CommonStartMenuStartup", WellKnownFolders::CommonStartMenuStartup},
+      {"SpecialPath_CommonProgramFiles", WellKnownFolders::CommonProgramFiles},
+      {"SpecialPath_CommonProgramFilesX86", WellKnownFolders::CommonProgramFilesX86},
+      {"SpecialPath_Windows", WellKnownFolders::Windows},
+      {"SpecialPath_System32", WellKnownFolders::System32},
+      {"SpecialPath_Sysnative", WellKnownFolders::Sysnative},
+      {"SpecialPath_UserProfiles", WellKnownFolders::UserProfiles},
+      {"SpecialPath_UserAppDataLocal", WellKnownFolders::UserAppDataLocal},
       {"ListDir_All", kListAll},
       {"ListDir_Files", kListFiles},
       {"ListDir_Directories", kListDirectories},

@@ -113,16 +113,16 @@ HFONT Theme::Font(int id) {
   std::lock_guard lock(mutex_);
   const auto found = fonts_.find(id);
   if (found != fonts_.end()) return found->second.get();
-  const FontSpec spec = FontSpecFor(id);
+  const FontSpec fontSpec = FontSpecFor(id);
   int dpi = 96;
   if (HDC screen = ::GetDC(nullptr)) {
     dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
     ::ReleaseDC(nullptr, screen);
   }
   static const bool windows62 = WindowsVersionAtLeast(6, 2, 0);
-  HFONT font = ::CreateFontW(-::MulDiv(spec.points, dpi, 72), 0, 0, 0, spec.weight, FALSE, FALSE, FALSE,
-                             DEFAULT_CHARSET, OUT_OUTLINE_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                             FF_SWISS, FontFaceFor(spec.weight, windows62));
+  HFONT font = ::CreateFontW(-::MulDiv(fontSpec.points, dpi, 72), 0, 0, 0, fontSpec.weight, FALSE, FALSE,
+                             FALSE, DEFAULT_CHARSET, OUT_OUTLINE_PRECIS, CLIP_DEFAULT_PRECIS,
+                             CLEARTYPE_QUALITY, FF_SWISS, FontFaceFor(fontSpec.weight, windows62));
   return fonts_.emplace(id, UniqueHFont(font)).first->second.get();
 }
 

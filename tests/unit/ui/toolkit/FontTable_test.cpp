@@ -10,9 +10,9 @@ namespace {
 TEST(FontTableTest, SizeAndWeightById) {
   const int sizes[] = {26, 26, 18, 18, 16, 16, 14, 14, 12, 12, 11, 11, 10, 10, 9, 9, 8, 8};
   for (int id = 0; id < 18; ++id) {
-    const QvUI::FontSpec spec = QvUI::FontSpecFor(id);
-    EXPECT_EQ(spec.points, sizes[id]) << id;
-    EXPECT_EQ(spec.weight, id % 2 ? 600 : 400) << id;
+    const QvUI::FontSpec fontSpec = QvUI::FontSpecFor(id);
+    EXPECT_EQ(fontSpec.points, sizes[id]) << id;
+    EXPECT_EQ(fontSpec.weight, id % 2 ? 600 : 400) << id;
   }
   for (const int other : {-1, 18, 19, 1000}) {
     EXPECT_EQ(QvUI::FontSpecFor(other).points, 11) << other;

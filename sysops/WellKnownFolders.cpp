@@ -1,5 +1,5 @@
 // Special-folder resolution for the FileSystem module.
-#include "sysops/SpecialFolders.h"
+#include "sysops/WellKnownFolders.h"
 
 #include <windows.h>
 
@@ -26,15 +26,15 @@ struct FolderKind {
 };
 
 constexpr FolderKind kKinds[] = {
-    {SpecialFolders::CommonAppData, kShellFolders, L"Common AppData", nullptr, 35, false},
-    {SpecialFolders::CommonDesktop, kShellFolders, L"Common Desktop", nullptr, 25, false},
-    {SpecialFolders::CommonStartMenu, kShellFolders, L"Common Start Menu", nullptr, 22, false},
-    {SpecialFolders::CommonStartMenuPrograms, kShellFolders, L"Common Programs", nullptr, 23, false},
-    {SpecialFolders::CommonStartMenuStartup, kShellFolders, L"Common Startup", nullptr, 24, false},
-    {SpecialFolders::CommonProgramFiles, kCurrentVersion, L"ProgramFilesDir", nullptr, 38, false},
-    {SpecialFolders::CommonProgramFilesX86, kCurrentVersion, L"ProgramFilesDir (x86)", L"ProgramFilesDir", 42,
-     false},
-    {SpecialFolders::UserAppDataLocal, kShellFolders, L"Local AppData", nullptr, 28, true},
+    {WellKnownFolders::CommonAppData, kShellFolders, L"Common AppData", nullptr, 35, false},
+    {WellKnownFolders::CommonDesktop, kShellFolders, L"Common Desktop", nullptr, 25, false},
+    {WellKnownFolders::CommonStartMenu, kShellFolders, L"Common Start Menu", nullptr, 22, false},
+    {WellKnownFolders::CommonStartMenuPrograms, kShellFolders, L"Common Programs", nullptr, 23, false},
+    {WellKnownFolders::CommonStartMenuStartup, kShellFolders, L"Common Startup", nullptr, 24, false},
+    {WellKnownFolders::CommonProgramFiles, kCurrentVersion, L"ProgramFilesDir", nullptr, 38, false},
+    {WellKnownFolders::CommonProgramFilesX86, kCurrentVersion, L"ProgramFilesDir (x86)", L"ProgramFilesDir",
+     42, false},
+    {WellKnownFolders::UserAppDataLocal, kShellFolders, L"Local AppData", nullptr, 28, true},
 };
 
 // A call that fills a buffer and reports the length without NUL, or the size it needs with NUL.
@@ -122,7 +122,7 @@ std::wstring ResolveKind(const FolderKind& kind, const std::wstring& sid) {
 
 }  // namespace
 
-namespace SpecialFolders {
+namespace WellKnownFolders {
 
 std::wstring Resolve(std::int32_t id, const std::wstring& sid) {
   switch (id) {
@@ -141,4 +141,4 @@ std::wstring Resolve(std::int32_t id, const std::wstring& sid) {
   return {};
 }
 
-}  // namespace SpecialFolders
+}  // namespace WellKnownFolders

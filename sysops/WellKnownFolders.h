@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace SpecialFolders {
+namespace WellKnownFolders {
 
 // Script ids (SpecialPath_* in the script API).
 enum Id : std::int32_t {
@@ -28,4 +28,4 @@ enum Id : std::int32_t {
 // without the shell fall-back. Empty for an unknown id or whatever cannot be resolved.
 std::wstring Resolve(std::int32_t id, const std::wstring& sid);
 
-}  // namespace SpecialFolders
+}  // namespace WellKnownFolders
