@@ -229,10 +229,10 @@ def audit(items, before, after, removed, manifest, fresh=()):
                     problems.append(("changed", kind, _label(a[p]), f"{b[p][2]!r} -> {a[p][2]!r}"))
 
     remainder = [c.label for c in checks if c.expect == "gone" and lookup(flat_after, c)]
-    remainder += [flat_after["files"].get(p) or p for p in containers if p in flat_after["files"]]
     tolerated = [f"{c.label} ({c.note})" for c in checks if c.expect == "either" and lookup(flat_after, c)]
     text = _table(summary, problems, remainder, tolerated, removed)
     data = {"ok": not problems, "removed": sorted(removed), "summary": summary,
+            "expected_gone": sum(1 for c in checks if c.expect == "gone"),
             "problems": [dict(zip(("what", "kind", "item", "note"), p)) for p in problems],
             "family_remainder": remainder, "tolerated": tolerated}
     return Report(not problems, text, data)
