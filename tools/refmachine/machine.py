@@ -101,10 +101,15 @@ class Machine:
         """The unix path of a Windows path on this machine."""
         return builder.unix_path(self.prefix, windows_path)
 
-    def plant_file(self, windows_path, content=b""):
+    def plant_file(self, windows_path, content=None):
+        """Writes a file; an .exe without content is a copy of the stand-in program."""
         target = self.path(windows_path)
         target.parent.mkdir(parents=True, exist_ok=True)
-        target.write_bytes(content.encode() if isinstance(content, str) else content)
+        if content is None and windows_path.lower().endswith(".exe"):
+            shutil.copyfile(self.template.parents[1] / "product_stub.exe", target)
+        else:
+            content = b"" if content is None else content
+            target.write_bytes(content.encode() if isinstance(content, str) else content)
         return target
 
     # --- the run and the audit -------------------------------------------------------------
@@ -129,10 +134,10 @@ class Machine:
                               timeout=timeout, env=snapshot.wine_env(self.prefix))
         return proc.returncode, proc.stdout.decode("utf-8", "replace"), proc.stderr.decode("utf-8", "replace")
 
-    def audit(self, removed=(), before=None):
+    def audit(self, removed=(), before=None, skip=()):
         """Checks the running machine (a stopped one is started first) against the data; it is
         stopped afterwards (start() again to go on). Without a run, `before` is a snapshot taken
-        now."""
+        now. `skip`: path fragments of items the scenario changed on purpose (not checked)."""
         if self.before is None:
             self.before = before or self.snapshot()
         self.start()
@@ -141,7 +146,7 @@ class Machine:
         registry = dict(hku)
         registry.update(snapshot.read_hklm(self.prefix))
         after = snapshot.Snapshot(registry, snapshot.walk_files(self.prefix), procs)
-        report = auditing.audit(self.items, self.before, after, removed, self.manifest, self.fresh)
+        report = auditing.audit(self.items, self.before, after, removed, self.manifest, self.fresh, skip)
         (self.root / "audit.json").write_text(json.dumps(report.data, indent=1))
         return report
 
