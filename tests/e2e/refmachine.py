@@ -19,6 +19,7 @@ import pytest
 from conftest import BUILD_DIR, SOURCE_DIR, TOOL, Result
 
 sys.path.insert(0, str(SOURCE_DIR / "tools" / "refmachine"))
+import audit as auditing  # noqa: E402
 import build as builder  # noqa: E402
 import family  # noqa: E402
 import machine as machines  # noqa: E402
