@@ -89,9 +89,6 @@ def checks_for(items, removed, manifest):
         elif item.kind == "msi":
             product = family.MSI_BY_REF[item.path]
             for root, key, name, _ in family.installer_rows(product):
-                if product.ref == "PC-SUITE" and "components" in key.lower() and name == family.packed(
-                        family.GUIDS["PC-SUITE"]):
-                    pass
                 add("installer", _value_path(builder.snapshot_key(root, key), name),
                     f"{item.path}: {key} : {name}", item)
             for path in manifest.get("installer_files", {}).get(product.ref, []):
