@@ -45,6 +45,7 @@ class Machine:
         self.template = template(sections, variant)
         self.root = pathlib.Path(root)
         self.prefix = self.root / "prefix"
+        self.root.mkdir(parents=True, exist_ok=True)
         subprocess.run(["cp", "-a", str(self.template / "prefix"), str(self.prefix)], check=True)
         self.env = {"WINEPREFIX": str(self.prefix)}
         self.manifest, self.fresh = auditing.load_template(self.template)
