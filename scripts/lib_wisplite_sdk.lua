@@ -161,8 +161,9 @@ local function CleanRegistry(ns)
 end
 
 local function CleanFiles(installPath, ns)
+  -- The brand program folder goes too when the SDK was the last product in it.
   if installPath ~= "" then
-    FileSystem.RemoveRecursive(installPath)
+    FileSystem.RemoveDirectoryRecursiveAndParentIfEmpty(installPath)
   end
   if Namespace(ns) == DEFAULT_NS then
     local data = lib_common.SafePath("the Wisplite data folder", lib_common.GetQvDataPath(), "Wisplite")
