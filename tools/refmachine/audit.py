@@ -32,6 +32,7 @@ CHURN_PREFIXES = (
     "hku\\.default",
     "c:\\users\\root\\temp",  # the tool's working directories
     "c:\\windows\\temp",
+    "c:\\windows\\installer",  # the Installer's package cache: created with the first package, kept
 )
 # Folders and keys the run may create and keep: the tool's own log, the Installer's logs.
 ALLOWED_NEW = (family.TOOL_LOG_DIR.lower(), family.D.lower(), family.D.lower() + "\\log")
@@ -184,7 +185,7 @@ def audit(items, before, after, removed, manifest, fresh=()):
         parts = c.path.split(" :: ")[0].split("\\")
         for i in range(len(parts) - (0 if " :: " in c.path else 1), 1, -1):
             anc = "\\".join(parts[:i])
-            if anc in keep_set or anc in fresh:
+            if anc in keep_set or anc in fresh or _under(anc, CHURN_PREFIXES):
                 break
             containers.add(anc)
     for kind in ("registry", "files", "services"):
@@ -208,7 +209,7 @@ def audit(items, before, after, removed, manifest, fresh=()):
         summary[kind] = {"went": len(went), "appeared": len(came)}
         for p in went:
             parent = p.split(" :: ")[0] if " :: " in p else p.rsplit("\\", 1)[0]
-            if (parent != p and parent in went_all) or p in checked:
+            if (parent != p and _under(parent, went_all)) or p in checked:
                 continue  # reported with the key or folder that went, or by its item's check
             if p in went_ok or _under(p, containers) or _under(p, CHURN_PREFIXES):
                 continue
@@ -218,6 +219,10 @@ def audit(items, before, after, removed, manifest, fresh=()):
                 continue
             problems.append(("unexpectedly gone", kind, _label(b[p]), ""))
         for p in came:
+            # Wine writes a key without values only while it has no sub-keys: a key emptied by the run
+            # shows up as new although it was there.
+            if kind == "registry" and " :: " not in p and any(k.startswith(p + "\\") for k in b):
+                continue
             if p in expected_new or p in checked or _under(p, CHURN_PREFIXES) or _under(p, (family.TOOL_LOG_DIR.lower(),)):
                 continue
             if p in ALLOWED_NEW or (kind == "processes" and p.startswith(WINE_PROCESS_ROOT)):
