@@ -211,6 +211,8 @@ def audit(items, before, after, removed, manifest, fresh=()):
             parent = p.split(" :: ")[0] if " :: " in p else p.rsplit("\\", 1)[0]
             if (parent != p and _under(parent, went_all)) or p in checked:
                 continue  # reported with the key or folder that went, or by its item's check
+            if kind == "registry" and " :: " not in p and any(k.startswith(p + "\\") for k in a):
+                continue
             if p in went_ok or _under(p, containers) or _under(p, CHURN_PREFIXES):
                 continue
             if kind == "processes" and (p.startswith(WINE_PROCESS_ROOT) or not before.processes):
@@ -220,7 +222,7 @@ def audit(items, before, after, removed, manifest, fresh=()):
             problems.append(("unexpectedly gone", kind, _label(b[p]), ""))
         for p in came:
             # Wine writes a key without values only while it has no sub-keys: a key emptied by the run
-            # shows up as new although it was there.
+            # shows up as new although it was there (and one whose values went, as gone).
             if kind == "registry" and " :: " not in p and any(k.startswith(p + "\\") for k in b):
                 continue
             if p in expected_new or p in checked or _under(p, CHURN_PREFIXES) or _under(p, (family.TOOL_LOG_DIR.lower(),)):
