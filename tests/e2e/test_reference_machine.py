@@ -4,7 +4,7 @@ import shutil
 
 import pytest
 
-from refmachine import family, refmachine  # noqa: F401  (fixture)
+from refmachine import auditing, builder, family, refmachine  # noqa: F401  (fixture)
 
 
 def services(snap, test):
@@ -50,10 +50,6 @@ def test_built_machine_holds_every_item(refmachine, variant):
     assert result.code == (1603 & 0xFF if failing else 0)
 
 
-def remove_tree(machine, path):
-    shutil.rmtree(machine.path(path))
-
-
 def delete_file(machine, path):
     machine.path(path).unlink()
 
@@ -74,22 +70,84 @@ FAULTS = [
 ]
 
 
+# A right removal of logs on a machine with passkeep, quarantine and logs, written from the data's
+# own account of it: what goes, folder by folder (the rest of each brand folder stays).
+LOGS_GO = [family.D + rf"\{p}" for p in (r"Log\Omnivo", r"Log\ServiceAgent", r"Log\stray.txt", "Logs", "Msi",
+                                           r"NS\default\Log", r"NS\passkeep\Log")] + [
+    family.NSV + r"\Quorvel", family.LS + r"\Quorvel", family.AL + r"\Log", family.AL + r"\NS",
+    family.ALICE + r"\AppData\LocalLow\Quorvel"] + [rf"C:\Windows\{n}.log" for n in family.LEGACY_LOGS]
+
+
 def test_audit_names_what_a_removal_got_wrong(refmachine):
-    machine = refmachine(sections="passkeep,quarantine")
+    machine = refmachine(sections="passkeep,quarantine,logs")
     machine.audit(removed=[])  # the 'before' snapshot
-    # A right removal of quarantine: its folder goes, the brand data folder stays.
-    remove_tree(machine, family.D + r"\Quarantine")
-    report = machine.audit(removed=["quarantine"])
+    # A right removal of quarantine and logs.
+    for path in [family.D + r"\Quarantine"] + LOGS_GO:
+        target = machine.path(path)
+        shutil.rmtree(target) if target.is_dir() else target.unlink()
+    report = machine.audit(removed=["quarantine", "logs"])
     assert report.ok, report.text
     assert report.data["family_remainder"] == []
     # One family file left behind after "removing" quarantine, plus the faults of the table.
     machine.plant_file(family.D + r"\Quarantine\old\0000.qvq", "left")
     for fault, _, _ in FAULTS:
         fault(machine)
-    report = machine.audit(removed=["quarantine"])
+    report = machine.audit(removed=["quarantine", "logs"])
     assert not report.ok
     found = {(p["what"], p["item"].lower()) for p in report.data["problems"]}
     for what, label in [("left behind", "file " + family.D + r"\Quarantine\old\0000.qvq")] + [f[1:] for f in FAULTS]:
         assert any(w == what and label.lower() in item for w, item in found), (what, label, report.text)
-    assert report.data["family_remainder"][0] == "file " + family.D + r"\Quarantine\old\0000.qvq"
+    assert report.data["family_remainder"] == ["file " + family.D + r"\Quarantine\old\0000.qvq"]
     assert "FAILED" in report.text
+
+
+def remove_by_hand(machine, removed):
+    """A faultless removal done from outside: the real packages through the Installer, services
+    through the service manager, programs ended, then every row, file and family folder deleted
+    that the audit expects gone, and what the removal creates put in place."""
+    checks = auditing.checks_for(machine.items, set(removed), machine.manifest)
+    gone = [c for c in checks if c.expect == "gone"]
+    for item in machine.items:
+        if item.kind == "msi" and item.removed_by in removed and family.MSI_BY_REF[item.path].real:
+            assert machine.run_tool("/x", family.GUIDS[item.path], "/qn", exe="msiexec").code == 0
+    for c in gone:
+        if c.kind == "services":
+            name = c.path.rsplit("\\", 1)[1]
+            machine.run_tool("stop", name, exe="sc")
+            machine.run_tool("delete", name, exe="sc")
+        elif c.kind == "processes" and c.item.kind == "process":
+            machine.run_tool("/f", "/im", c.path.rsplit("\\", 1)[1], exe="taskkill")
+    containers = auditing.containers_of(checks, machine.fresh)
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    # Values first: opening a key in a .reg file creates it again.
+    for path in sorted(c.path for c in gone) + sorted(containers):
+        key, _, value = path.partition(" :: ")
+        if not key.startswith(("hklm\\", "hku\\")) or "\\enum\\root\\" in key or (value and key in containers):
+            continue
+        key = key.replace("hklm", "HKEY_LOCAL_MACHINE", 1).replace("hku", "HKEY_USERS", 1)
+        lines += [f"[{key}]", f'"{value}"=-', ""] if value else [f"[-{key}]", ""]
+    reg = machine.root / "removal.reg"
+    reg.write_bytes(b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))
+    machine.run_tool("/s", builder.zpath(reg), exe="regedit")
+    for path in sorted(containers) + [c.path for c in gone]:
+        if path[1:3] == ":\\" and machine.path(path).exists():
+            target = machine.path(path)
+            shutil.rmtree(target) if target.is_dir() else target.unlink()
+    for c in checks:
+        if c.expect == "appears":
+            machine.plant_file(c.item.path, "copy")
+
+
+def test_a_faultless_whole_removal_passes_the_audit(refmachine):
+    machine = refmachine()
+    remove_by_hand(machine, family.PRODUCTS)
+    report = machine.audit(removed=family.PRODUCTS)
+    assert report.ok, report.text
+    # What stays of the family's own folders (the data's must-remain list, without the tool's log).
+    after = machine.snapshot().files
+    quorvel = sorted(p for p in after if "quorvel" in p)
+    assert quorvel == sorted(p.lower() for p in (
+        family.D, family.D + r"\Log", family.D + r"\NS", family.D + r"\NS\default", family.D + r"\NS\default\Cache",
+        family.D + r"\NS\default\Cache\keep.bin", family.D + r"\UnknownComponent",
+        family.D + r"\UnknownComponent\keep.dat", family.AL, family.AL + r"\Backup",
+        family.AL + r"\Backup\passkeep_vault_backup.pkv"))

@@ -4,8 +4,9 @@ import shutil
 
 import pytest
 
-from conftest import BUILD_DIR, helper
-from refmachine import builder, family, refmachine, snapshot  # noqa: F401 (fixture)
+from conftest import helper
+from refmachine import builder, family, refmachine  # noqa: F401 (fixture)
+import snapshot  # noqa: E402 (tools/refmachine, on the path refmachine sets)
 
 WLP = family.QPF + r"\Wisplite"
 SUITE_PATH = r"HKLM/64\SOFTWARE\Quorvel\NS\default\Omnivo"
