@@ -23,6 +23,7 @@ import audit as auditing  # noqa: E402
 import build as builder  # noqa: E402
 import family  # noqa: E402
 import machine as machines  # noqa: E402
+import snapshot  # noqa: E402,F401  (for scenarios)
 
 
 def template(sections="all", variant="normal"):

@@ -90,9 +90,6 @@ def checks_for(items, removed, manifest):
         elif item.kind == "msi":
             product = family.MSI_BY_REF[item.path]
             for root, key, name, _ in family.installer_rows(product):
-                if product.ref == "PC-SUITE" and "components" in key.lower() and name == family.packed(
-                        family.GUIDS["PC-SUITE"]):
-                    pass
                 add("installer", _value_path(builder.snapshot_key(root, key), name),
                     f"{item.path}: {key} : {name}", item)
             for path in manifest.get("installer_files", {}).get(product.ref, []):
@@ -133,9 +130,26 @@ def flatten(snap):
         target[key] = name
         for vkey, (vname, vtype, data) in values.items():
             reg[f"{key} :: {vkey}"] = (f"{name} : {vname or '(default)'}", vtype, data)
-    files = {k: v[0] for k, v in snap.files.items()}
+    # A file or folder scheduled for deletion at restart counts as gone (the restart is Windows' part).
+    pending = scheduled_deletions(snap)
+    files = {k: v[0] for k, v in snap.files.items() if k not in pending}
     return {"registry": reg, "services": services, "files": files, "processes": dict(snap.processes),
-            "devices": {k: k for k in device_keys(snap)}}
+            "devices": {k: k for k in device_keys(snap)}, "pending": pending}
+
+
+PENDING_VALUE = "hklm\\system\\currentcontrolset\\control\\session manager :: pendingfilerenameoperations"
+
+
+def scheduled_deletions(snap):
+    """{lower path: path} of the PendingFileRenameOperations pairs whose target is empty."""
+    ops = snap.pending_renames()
+    out = {}
+    for i in range(0, len(ops), 2):
+        source, target = ops[i], ops[i + 1] if i + 1 < len(ops) else ""
+        if target == "":
+            path = source[4:] if source.startswith("\\??\\") else source
+            out[path.lower()] = path
+    return out
 
 
 def _kind_of(check):
@@ -246,6 +260,8 @@ def audit(items, before, after, removed, manifest, fresh=(), skip=()):
             # shows up as new although it was there (and one whose values went, as gone).
             if kind == "registry" and " :: " not in p and any(k.startswith(p + "\\") for k in b):
                 continue
+            if p == PENDING_VALUE:
+                continue  # listed below
             if p in expected_new or p in checked or _under(p, CHURN_PREFIXES) or _under(p, (family.TOOL_LOG_DIR.lower(),)):
                 continue
             if p in ALLOWED_NEW or (kind == "processes" and p.startswith(WINE_PROCESS_ROOT)):
@@ -253,14 +269,18 @@ def audit(items, before, after, removed, manifest, fresh=(), skip=()):
             problems.append(("unexpectedly new", kind, _label(a[p]), ""))
         if kind == "registry":
             for p in b.keys() & a.keys():
-                if isinstance(b[p], tuple) and b[p][1:] != a[p][1:] and not _under(p, CHURN_PREFIXES):
+                if isinstance(b[p], tuple) and b[p][1:] != a[p][1:] and not _under(p, CHURN_PREFIXES) \
+                        and p != PENDING_VALUE:
                     problems.append(("changed", kind, _label(a[p]), f"{b[p][2]!r} -> {a[p][2]!r}"))
 
     remainder = [c.label for c in checks if c.expect == "gone" and lookup(flat_after, c)]
     tolerated = [f"{c.label} ({c.note})" for c in checks if c.expect == "either" and lookup(flat_after, c)]
     text = _table(summary, problems, remainder, tolerated, removed)
+    if flat_after["pending"]:
+        text += f"\n  scheduled for deletion at restart (counted as gone): {len(flat_after['pending'])}"
     data = {"ok": not problems, "removed": sorted(removed), "summary": summary,
             "expected_gone": sum(1 for c in checks if c.expect == "gone"),
+            "pending_deletions": sorted(flat_after["pending"].values()),
             "problems": [dict(zip(("what", "kind", "item", "note"), p)) for p in problems],
             "family_remainder": remainder, "tolerated": tolerated}
     return Report(not problems, text, data)

@@ -252,7 +252,14 @@ def build(build_dir, sections="all", variant="normal", force=False, log=print):
         fcntl.flock(lock, fcntl.LOCK_EX)
         if (target / "manifest.json").exists() and not force:
             return target
-        return _build(build_dir, target, sections, variant, log)
+        try:
+            return _build(build_dir, target, sections, variant, log)
+        except BaseException:
+            # No Wine session of a half-built prefix outlives the attempt.
+            part = target.with_name(target.name + ".part") / "prefix"
+            if part.exists():
+                snapshot.stop_server(part)
+            raise
 
 
 def _build(build_dir, target, sections, variant, log):
