@@ -155,6 +155,20 @@ function lib_common.GetUserFolders()
   return folders
 end
 
+-- Deletes a product shortcut. Inside a product's own sub-folder the folder goes too when it
+-- empties; a shortcut lying directly in the common desktop or start-menu programs folder is deleted
+-- alone, or removing the "empty parent" would take the shared folder itself.
+function lib_common.DeleteShortcut(path)
+  local folder = string.lower(lib_common.GetFolderPath(path))
+  local desktop = string.lower(FileSystem.GetSpecialPath(SpecialPath_CommonDesktop))
+  local programs = string.lower(FileSystem.GetSpecialPath(SpecialPath_CommonStartMenuPrograms))
+  if folder == desktop or folder == programs then
+    FileSystem.DeleteFile(path)
+  else
+    FileSystem.DeleteFileAndParent(path)
+  end
+end
+
 function lib_common.ServiceExists(name)
   return Service.State(name) ~= SERVICE_INVALID_VALUE
 end

@@ -159,8 +159,7 @@ def test_a_faultless_whole_removal_passes_the_audit(refmachine):
     after = machine.snapshot().files
     quorvel = sorted(p for p in after if "quorvel" in p)
     assert quorvel == sorted(p.lower() for p in (
-        family.D, family.D + r"\Log", family.D + r"\NS", family.D + r"\NS\default", family.D + r"\NS\default\Cache",
-        family.D + r"\NS\default\Cache\keep.bin", family.D + r"\UnknownComponent",
+        family.D, family.D + r"\Log", family.D + r"\UnknownComponent",
         family.D + r"\UnknownComponent\keep.dat", family.AL, family.AL + r"\Backup",
         family.AL + r"\Backup\passkeep_vault_backup.pkv"))
 

@@ -33,6 +33,7 @@ CHURN_PREFIXES = (
     "hku\\.default",
     "c:\\users\\root\\temp",  # the tool's working directories
     "c:\\windows\\temp",
+    "c:\\windows\\installer",  # the Installer's package cache: created with the first package, kept
 )
 # Folders and keys the run may create and keep: the tool's own log, the Installer's logs.
 ALLOWED_NEW = (family.TOOL_LOG_DIR.lower(), family.D.lower(), family.D.lower() + "\\log")
@@ -177,7 +178,7 @@ def containers_of(checks, fresh=()):
         parts = c.path.split(" :: ")[0].split("\\")
         for i in range(len(parts) - (0 if " :: " in c.path else 1), 1, -1):
             anc = "\\".join(parts[:i])
-            if anc in keep_set or anc in fresh:
+            if anc in keep_set or anc in fresh or _under(anc, CHURN_PREFIXES):
                 break
             containers.add(anc)
     return containers
@@ -245,6 +246,8 @@ def audit(items, before, after, removed, manifest, fresh=(), skip=()):
             above = ["\\".join(parts[:i]) for i in range(2, len(parts) + (1 if " :: " in p else 0))]
             if any(a in went_all for a in above) or p in checked:
                 continue  # reported with the key or folder that went, or by its item's check
+            if kind == "registry" and " :: " not in p and any(k.startswith(p + "\\") for k in a):
+                continue
             if p in went_ok or _under(p, containers) or _under(p, CHURN_PREFIXES):
                 continue
             if kind == "processes" and (p.startswith(WINE_PROCESS_ROOT) or not before.processes):
@@ -253,6 +256,10 @@ def audit(items, before, after, removed, manifest, fresh=(), skip=()):
                 continue
             problems.append(("unexpectedly gone", kind, _label(b[p]), ""))
         for p in came:
+            # Wine writes a key without values only while it has no sub-keys: a key emptied by the run
+            # shows up as new although it was there (and one whose values went, as gone).
+            if kind == "registry" and " :: " not in p and any(k.startswith(p + "\\") for k in b):
+                continue
             if p == PENDING_VALUE:
                 continue  # listed below
             if p in expected_new or p in checked or _under(p, CHURN_PREFIXES) or _under(p, (family.TOOL_LOG_DIR.lower(),)):

@@ -220,7 +220,8 @@ val("HKLM/64", r"SOFTWARE\Microsoft\Windows\CurrentVersion", "ProgramFilesDir (x
 for n, v in (("Common AppData", "%ProgramData%"), ("Common Desktop", r"%PUBLIC%\Desktop"),
              ("Common Programs", r"%ProgramData%\Microsoft\Windows\Start Menu\Programs")):
     val("HKLM/64", r"SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders", n, v, "expand")
-for p in (r"C:\Users\bob\Documents", r"C:\Users\Default\AppData\Local", ALICE + r"\AppData\LocalLow", LS, NSV,
+for p in (r"C:\Users\bob\Documents", r"C:\Users\Default\AppData\Local", ALICE + r"\AppData\Local",
+          ALICE + r"\AppData\LocalLow", LS, NSV,
           SYS + r"\drivers"):
     folder(p)
 _add("link", r"C:\Users\All Users", data=r"C:\ProgramData", note="a unix folder link (Wine has no junctions)")
@@ -229,7 +230,9 @@ files(DESK + r"\desktop.ini", content="[.ShellClassInfo]\r\n")
 files(DESK + r"\Other App.lnk", PROGS + r"\Other App\Other App.lnk")
 files(PF86 + r"\Example Vendor\app.exe")
 files(SHARED_FILE, r"C:\Windows\OtherVendorSetup.log", SYS + r"\drivers\othervendor.sys",
-      D + r"\UnknownComponent\keep.dat", ALICE + r"\Documents\vault-export.csv", D + r"\NS\default\Cache\keep.bin")
+      D + r"\UnknownComponent\keep.dat", ALICE + r"\Documents\vault-export.csv")
+files(D + r"\NS\default\Cache\keep.bin", removed_by="omnivo",
+      note="survives logs; the suite's namespace clean-up keeps only the namespace's Log folder")
 service("ExampleVendorSvc", 0x10, 2, f'"{PF86}\\Example Vendor\\app.exe"', "Example Vendor Service", running=True)
 val("HKLM/32", rf"{UNINST}\ExampleVendorApp", "DisplayName", "Example Vendor App")
 val("HKLM/32", rf"{UNINST}\ExampleVendorApp", "Publisher", EV)
