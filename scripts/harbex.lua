@@ -115,6 +115,7 @@ local function ForceRemove()
   if not lib_common.IsEmpty(installPath) then
     FileSystem.RemoveDirectoryRecursiveAndParentIfEmpty(installPath)
   end
+  -- An unresolved data folder would leave the bare name, a path relative to the current folder.
   local dataFolder = lib_common.SafePath("the Harbex data folder", lib_common.GetQvDataPath(), "Harbex")
   if not lib_common.IsEmpty(dataFolder) then
     FileSystem.RemoveRecursive(dataFolder)

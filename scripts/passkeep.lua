@@ -112,6 +112,8 @@ function CleanupProduct()
     FileSystem.RemoveDirectoryRecursiveAndParentIfEmpty(installPath)
   end
   lib_common.CleanAppDataNamespace(NAMESPACE)
+  -- Checked like every path built on a profile folder: a relative result would be deleted in the
+  -- tool's current folder.
   for _, user in ipairs(lib_common.GetUserFolders()) do
     local folder = lib_common.SafePath("the user's Passkeep folder", user, USER_BRAND, "Passkeep")
     if not lib_common.IsEmpty(folder) then

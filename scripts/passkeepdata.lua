@@ -8,6 +8,8 @@ local UPGRADE_CODE = "{624BBFFC-F31D-417A-9C5F-AAA5A1D73DF0}"
 -- namespace's vault folder.
 local USER_FOLDERS = {"PasskeepLocalStorage", "NS\\passkeep\\Vault"}
 
+-- Checked paths only: an unresolved base would leave a relative path, deleted in the tool's
+-- current folder.
 local function UserFolders(user)
   local folders = {}
   for _, name in ipairs(USER_FOLDERS) do

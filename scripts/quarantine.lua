@@ -1,6 +1,8 @@
 -- Files the suite put in quarantine, below the brand data folder.
 require "lib_common"
 
+-- "" when the brand data folder is not resolved: the bare name would be a path relative to the
+-- tool's current folder.
 local function QuarantineFolder()
   return lib_common.SafePath("the quarantine folder", lib_common.GetQvDataPath(), "Quarantine")
 end
