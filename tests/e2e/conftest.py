@@ -149,6 +149,15 @@ def tool():
     return TOOL
 
 
+@pytest.fixture(scope="session")
+def scriptless_tool(tmp_path_factory):
+    """A copy of the built tool carrying no product scripts: its silent runs remove nothing from the
+    test machine, whatever the shipped script set removes."""
+    from scriptset import tool_with_scripts
+    assert TOOL.is_file(), f"build the tool first: {TOOL}"
+    return tool_with_scripts(tmp_path_factory.mktemp("scriptless"), {})
+
+
 def _log_bytes(with_previous_generation):
     data = LOG_FILE.read_bytes() if LOG_FILE.exists() else b""
     previous = LOG_DIR / "UninstallationTool.1.log"

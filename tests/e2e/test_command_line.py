@@ -20,13 +20,13 @@ USE_HELP = "Use --help|-h option to view available parameters"
     (["-"], ""),
     (['"unclosed'], "Mismatching quotes"),
 ])
-def test_bad_command_line_exits_1_with_two_lines(tool, args, message):
-    result = run(tool, *args)
+def test_bad_command_line_exits_1_with_two_lines(scriptless_tool, args, message):
+    result = run(scriptless_tool, *args)
     assert result.code == 1
     assert result.lines[:3] == [f"Error in parameters: {message}", USE_HELP, ""]
 
 
-def test_accepted_forms_do_not_print_parameter_errors(tool):
+def test_accepted_forms_do_not_print_parameter_errors(scriptless_tool):
     for args in (["-s", "-r"], ["--silent", "--restart"], ["/silent", "/restart"], ["/s", "/l=fi"], ["-s", "stray"]):
-        result = run(tool, *args)
+        result = run(scriptless_tool, *args)
         assert "Error in parameters" not in result.stdout, args

@@ -6,8 +6,8 @@ from conftest import run
 STAMP = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[[0-9a-f]{4,}\.[0-9a-f]{4,}\] "
 
 
-def test_a_run_is_framed_in_the_log(tool, log_since):
-    result = run(tool, "--silent", "/l=xx")
+def test_a_run_is_framed_in_the_log(scriptless_tool, log_since):
+    result = run(scriptless_tool, "--silent", "/l=xx")
     text = log_since()
     # Each run starts after an empty separator line and ends with the end banner.
     assert text.startswith("\r\n"), text[:80]

@@ -22,7 +22,9 @@ def test_copy_carries_the_given_archive_and_keeps_the_other_resources(tmp_path):
 
 def test_copy_behaves_like_the_original(tmp_path):
     copy = tool_with_scripts(tmp_path, (BUILD_DIR / "generated" / "scripts.zip").read_bytes())
-    for args in (["--silent", "--help"], ["--silent", "--language", "de"], ["--bogus-option"]):
+    # No run here reaches a removal: an unknown product id ends a silent run after detection.
+    for args in (["--silent", "--help"], ["--silent", "--language", "de", "--products", "none-such"],
+                 ["--bogus-option"]):
         original = run(TOOL, *args)
         replaced = run(copy, *args)
         assert (replaced.code, replaced.stdout) == (original.code, original.stdout), args

@@ -7,12 +7,12 @@ from conftest import helper, run, start, work_dirs
 MUTEX = "Global\\{91D7C0A1-4A48-4F19-8492-D22A1F91C4CE}"
 
 
-def test_second_instance_exits_4_and_leaves_the_first_alone(tool, log_since):
+def test_second_instance_exits_4_and_leaves_the_first_alone(scriptless_tool, log_since):
     holder = start(helper("hold_mutex"), MUTEX)
     try:
         assert holder.stdout.readline().strip() == b"ready"
         before = work_dirs()
-        result = run(tool, "--silent")
+        result = run(scriptless_tool, "--silent")
         assert result.code == 4
         assert set(work_dirs()) - set(before) == set()
         assert result.stdout == ""
@@ -20,23 +20,23 @@ def test_second_instance_exits_4_and_leaves_the_first_alone(tool, log_since):
         out, _ = holder.communicate(b"done\n", timeout=60)
     assert holder.returncode == 0, "the first holder of the mutex was disturbed"
     # Once the first instance is gone, a new run gets past the guard.
-    assert run(tool, "--silent").code != 4
+    assert run(scriptless_tool, "--silent").code != 4
 
 
-def test_second_instance_is_logged(tool, log_since):
+def test_second_instance_is_logged(scriptless_tool, log_since):
     holder = start(helper("hold_mutex"), MUTEX)
     try:
         assert holder.stdout.readline().strip() == b"ready"
-        assert run(tool).code == 4
+        assert run(scriptless_tool).code == 4
     finally:
         holder.communicate(b"done\n", timeout=60)
     text = log_since()
     assert re.search(r" I: Run: Another instance is already running\r\n", text)
 
 
-def test_without_administrator_rights_exits_3_before_any_working_directory(tool):
+def test_without_administrator_rights_exits_3_before_any_working_directory(scriptless_tool):
     before = work_dirs()
-    result = run(helper("run_restricted"), tool, "--silent")
+    result = run(helper("run_restricted"), scriptless_tool, "--silent")
     assert result.code == 3, result
     assert "exit code: 3" in result.stdout
     assert set(work_dirs()) - set(before) == set()

@@ -31,9 +31,9 @@ def used_language(log):
     ("ca_AD.UTF-8", "en"),       # nothing matches: English
     ("en_US.UTF-8", "en"),
 ])
-def test_automatic_language_follows_the_ui_language(tool, log_since, locale, expected):
-    # The shipped tool has no product scripts yet, so a silent run ends with the generic error.
-    result = run(tool, "--silent", env={"LC_ALL": locale})
+def test_automatic_language_follows_the_ui_language(scriptless_tool, log_since, locale, expected):
+    # Without product scripts a silent run ends with the generic error.
+    result = run(scriptless_tool, "--silent", env={"LC_ALL": locale})
     assert used_language(log_since()) == [expected]
     assert result.lines[0] == error_generic(expected)
 
@@ -43,8 +43,8 @@ def test_automatic_language_follows_the_ui_language(tool, log_since, locale, exp
     (["-l", "zh-tw"], "zh-TW"),
     (["/language=xx"], "pt-BR"),  # unknown: automatic choice, no error
 ])
-def test_language_option(tool, log_since, args, expected):
-    result = run(tool, "--silent", *args, env={"LC_ALL": "pt_BR.UTF-8"})
+def test_language_option(scriptless_tool, log_since, args, expected):
+    result = run(scriptless_tool, "--silent", *args, env={"LC_ALL": "pt_BR.UTF-8"})
     assert used_language(log_since()) == [expected]
     assert result.lines[0] == error_generic(expected)
     assert "Error in parameters" not in result.stdout
