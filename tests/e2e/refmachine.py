@@ -45,6 +45,7 @@ class Machine:
         self.template = template(sections, variant)
         self.root = pathlib.Path(root)
         self.prefix = self.root / "prefix"
+        self.root.mkdir(parents=True, exist_ok=True)
         subprocess.run(["cp", "-a", str(self.template / "prefix"), str(self.prefix)], check=True)
         self.env = {"WINEPREFIX": str(self.prefix)}
         self.manifest, self.fresh = auditing.load_template(self.template)
@@ -57,9 +58,11 @@ class Machine:
             self.start()
 
     # --- session ---------------------------------------------------------------------------
-    def start(self, timeout=60):
-        """Starts the machine's Wine session: services start by themselves; HKU rows (which Wine
-        keeps in memory only) are imported and the user-session programs started."""
+    def start(self, timeout=30):
+        """Starts the machine's Wine session (which performs pending file operations): services
+        start by themselves; HKU rows (Wine keeps them in memory only) are imported and the
+        user-session programs that are still on disk started. Waits for the programs whose files
+        exist; the audit names any that did not come up."""
         if self.running:
             return
         builder.start_session(self.prefix)
@@ -70,19 +73,18 @@ class Machine:
         for item in self.items:  # running services the manager does not start by itself
             if item.kind == "service" and item.session == "running" and item.attrs[1] > 2:
                 self._wine("sc", "start", item.path)
-        wanted = [i.path for i in self.items if i.kind == "process"]
-        for path in wanted:
+        programs = [i.path for i in self.items if i.kind == "process" and self.path(i.path).is_file()]
+        for path in programs:
             subprocess.Popen(["wine", path], env=wine_env(self.env), stdin=subprocess.DEVNULL,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-        wanted += [i.attrs[2].strip('"') for i in self.items if i.kind == "service" and i.session == "running"]
+        programs += [i.attrs[2].strip('"') for i in self.items if i.kind == "service" and i.session == "running"]
+        wanted = [p.lower() for p in programs if self.path(p).is_file()]
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             running = snapshot.processes(self.prefix)
-            if all(p.lower() in running for p in wanted):
+            if all(p in running for p in wanted):
                 return
             time.sleep(0.2)
-        missing = [p for p in wanted if p.lower() not in snapshot.processes(self.prefix)]
-        raise RuntimeError(f"reference machine: not running after {timeout} s: {missing}")
 
     def stop(self):
         """Ends the session (Wine writes the registry files as its server ends)."""
@@ -155,11 +157,13 @@ class Machine:
         return Result(proc.returncode, proc.stdout.decode("utf-8", "replace"), proc.stderr.decode("utf-8", "replace"))
 
     def audit(self, removed=(), before=None):
-        """Checks the machine against the data; the machine is stopped afterwards (start() again
-        to go on). Without a run, `before` is a snapshot taken now."""
+        """Checks the running machine (a stopped one is started first) against the data; it is
+        stopped afterwards (start() again to go on). Without a run, `before` is a snapshot taken
+        now."""
         if self.before is None:
             self.before = before or self.snapshot()
-        procs, hku = (snapshot.processes(self.prefix), snapshot.export_hku(self.prefix)) if self.running else ({}, {})
+        self.start()
+        procs, hku = snapshot.processes(self.prefix), snapshot.export_hku(self.prefix)
         self.stop()
         registry = dict(hku)
         registry.update(snapshot.read_hklm(self.prefix))

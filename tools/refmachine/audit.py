@@ -191,11 +191,15 @@ def audit(items, before, after, removed, manifest, fresh=()):
         for anc in sorted(containers):
             if anc in flat_after[kind] and anc not in gone_paths:
                 problems.append(("left behind", kind, flat_after[kind][anc] if isinstance(
-                    flat_after[kind][anc], str) else anc, "emptied, should go"))
+                    flat_after[kind][anc], str) else anc, "a family folder or key: should go"))
 
     # Everything else must stay as it was.
     expected_new = {c.path for c in checks if c.expect in ("appears", "either")}
     went_ok = gone_paths | {c.path for c in checks if c.expect == "either"}
+    checked = {c.path for c in checks}
+    went_all = set()
+    for kind in ("registry", "services", "files"):
+        went_all.update(p for p in flat_before[kind] if p not in flat_after[kind])
     summary = {}
     for kind in ("registry", "services", "files", "processes", "devices"):
         b, a = flat_before[kind], flat_after[kind]
@@ -203,6 +207,9 @@ def audit(items, before, after, removed, manifest, fresh=()):
         came = [p for p in a if p not in b]
         summary[kind] = {"went": len(went), "appeared": len(came)}
         for p in went:
+            parent = p.split(" :: ")[0] if " :: " in p else p.rsplit("\\", 1)[0]
+            if (parent != p and parent in went_all) or p in checked:
+                continue  # reported with the key or folder that went, or by its item's check
             if p in went_ok or _under(p, containers) or _under(p, CHURN_PREFIXES):
                 continue
             if kind == "processes" and (p.startswith(WINE_PROCESS_ROOT) or not before.processes):
@@ -211,7 +218,7 @@ def audit(items, before, after, removed, manifest, fresh=()):
                 continue
             problems.append(("unexpectedly gone", kind, _label(b[p]), ""))
         for p in came:
-            if p in expected_new or _under(p, CHURN_PREFIXES) or _under(p, (family.TOOL_LOG_DIR.lower(),)):
+            if p in expected_new or p in checked or _under(p, CHURN_PREFIXES) or _under(p, (family.TOOL_LOG_DIR.lower(),)):
                 continue
             if p in ALLOWED_NEW or (kind == "processes" and p.startswith(WINE_PROCESS_ROOT)):
                 continue
