@@ -50,10 +50,6 @@ def test_built_machine_holds_every_item(refmachine, variant):
     assert result.code == (1603 & 0xFF if failing else 0)
 
 
-def remove_tree(machine, path):
-    shutil.rmtree(machine.path(path))
-
-
 def delete_file(machine, path):
     machine.path(path).unlink()
 
@@ -74,22 +70,32 @@ FAULTS = [
 ]
 
 
+# A right removal of logs on a machine with passkeep, quarantine and logs, written from the data's
+# own account of it: what goes, folder by folder (the rest of each brand folder stays).
+LOGS_GO = [family.D + rf"\{p}" for p in (r"Log\Omnivo", r"Log\ServiceAgent", r"Log\stray.txt", "Logs", "Msi",
+                                           r"NS\default\Log", r"NS\passkeep\Log")] + [
+    family.NSV + r"\Quorvel", family.LS + r"\Quorvel", family.AL + r"\Log", family.AL + r"\NS",
+    family.ALICE + r"\AppData\LocalLow\Quorvel"] + [rf"C:\Windows\{n}.log" for n in family.LEGACY_LOGS]
+
+
 def test_audit_names_what_a_removal_got_wrong(refmachine):
-    machine = refmachine(sections="passkeep,quarantine")
+    machine = refmachine(sections="passkeep,quarantine,logs")
     machine.audit(removed=[])  # the 'before' snapshot
-    # A right removal of quarantine: its folder goes, the brand data folder stays.
-    remove_tree(machine, family.D + r"\Quarantine")
-    report = machine.audit(removed=["quarantine"])
+    # A right removal of quarantine and logs.
+    for path in [family.D + r"\Quarantine"] + LOGS_GO:
+        target = machine.path(path)
+        shutil.rmtree(target) if target.is_dir() else target.unlink()
+    report = machine.audit(removed=["quarantine", "logs"])
     assert report.ok, report.text
     assert report.data["family_remainder"] == []
     # One family file left behind after "removing" quarantine, plus the faults of the table.
     machine.plant_file(family.D + r"\Quarantine\old\0000.qvq", "left")
     for fault, _, _ in FAULTS:
         fault(machine)
-    report = machine.audit(removed=["quarantine"])
+    report = machine.audit(removed=["quarantine", "logs"])
     assert not report.ok
     found = {(p["what"], p["item"].lower()) for p in report.data["problems"]}
     for what, label in [("left behind", "file " + family.D + r"\Quarantine\old\0000.qvq")] + [f[1:] for f in FAULTS]:
         assert any(w == what and label.lower() in item for w, item in found), (what, label, report.text)
-    assert report.data["family_remainder"][0] == "file " + family.D + r"\Quarantine\old\0000.qvq"
+    assert report.data["family_remainder"] == ["file " + family.D + r"\Quarantine\old\0000.qvq"]
     assert "FAILED" in report.text

@@ -19,7 +19,8 @@ bool SetText(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property, const std::w
   std::wstring data = text;
   data.push_back(L'\0');
   if (multi) data.push_back(L'\0');
-  return ::SetupDiSetDeviceRegistryPropertyW(set, device, property, reinterpret_cast<const BYTE*>(data.data()),
+  return ::SetupDiSetDeviceRegistryPropertyW(set, device, property,
+                                             reinterpret_cast<const BYTE*>(data.data()),
                                              static_cast<DWORD>(data.size() * sizeof(wchar_t))) != FALSE;
 }
 
@@ -30,9 +31,11 @@ bool Register(const wchar_t* mfg, const wchar_t* hwid, const wchar_t* service) {
   SP_DEVINFO_DATA device{sizeof(device), {}, 0, 0};
   if (!::SetupDiCreateDeviceInfoW(set.get(), L"SYSTEM", &system, nullptr, nullptr, DICD_GENERATE_ID, &device))
     return false;
-  if (!SetText(set.get(), &device, SPDRP_MFG, mfg, false) || !SetText(set.get(), &device, SPDRP_HARDWAREID, hwid, true))
+  if (!SetText(set.get(), &device, SPDRP_MFG, mfg, false) ||
+      !SetText(set.get(), &device, SPDRP_HARDWAREID, hwid, true))
     return false;
-  if (std::wcscmp(service, L"-") != 0 && !SetText(set.get(), &device, SPDRP_SERVICE, service, false)) return false;
+  if (std::wcscmp(service, L"-") != 0 && !SetText(set.get(), &device, SPDRP_SERVICE, service, false))
+    return false;
   if (!::SetupDiRegisterDeviceInfo(set.get(), &device, 0, nullptr, nullptr, nullptr)) return false;
   wchar_t id[MAX_DEVICE_ID_LEN] = {};
   ::SetupDiGetDeviceInstanceIdW(set.get(), &device, id, MAX_DEVICE_ID_LEN, nullptr);
@@ -46,7 +49,8 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 4 || (argc - 1) % 3 != 0) return 1;
   for (int i = 1; i + 2 < argc; i += 3)
     if (!Register(argv[i], argv[i + 1], argv[i + 2])) {
-      std::fwprintf(stderr, L"make_device: '%ls' '%ls' failed: %lu\n", argv[i], argv[i + 1], ::GetLastError());
+      std::fwprintf(stderr, L"make_device: '%ls' '%ls' failed: %lu\n", argv[i], argv[i + 1],
+                    ::GetLastError());
       return 2;
     }
   return 0;

@@ -61,10 +61,12 @@ bool StartedByServiceManager() {
   entry.dwSize = sizeof(entry);
   DWORD parent = 0;
   std::wstring parentName;
-  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+       more = ::Process32NextW(snapshot.get(), &entry))
     if (entry.th32ProcessID == ::GetCurrentProcessId()) parent = entry.th32ParentProcessID;
   entry.dwSize = sizeof(entry);
-  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+       more = ::Process32NextW(snapshot.get(), &entry))
     if (entry.th32ProcessID == parent) parentName = entry.szExeFile;
   return _wcsicmp(parentName.c_str(), L"services.exe") == 0;
 }

@@ -147,10 +147,14 @@ class Report:
     data: dict = field(default_factory=dict)
 
 
-def audit(items, before, after, removed, manifest, fresh=()):
-    """Compares two snapshots of one machine with what the removal of `removed` should do."""
+def audit(items, before, after, removed, manifest, fresh=(), skip=()):
+    """Compares two snapshots of one machine with what the removal of `removed` should do. Items
+    whose path contains one of `skip` (case-insensitive) are not checked: a scenario that damaged
+    or removed them before the run says so."""
     removed = set(removed)
-    checks = checks_for(items, removed, manifest)
+    skip = [s.lower() for s in skip]
+    checks = [c for c in checks_for(items, removed, manifest)
+              if not any(s in c.path or s in c.label.lower() for s in skip)]
     flat_before, flat_after = flatten(before), flatten(after)
     problems = []
     lookup = lambda flat, c: c.path in flat[_kind_of(c)]  # noqa: E731
@@ -171,7 +175,8 @@ def audit(items, before, after, removed, manifest, fresh=()):
     # Containers: folders and keys that only hold family items (not in the fresh prefix, above no
     # item that stays). They go when their family items go.
     fresh = set(fresh)
-    keep = [c.path.split(" :: ")[0] for c in checks if c.expect in ("present", "appears", "either", "absent")]
+    keep = [c.path.split(" :: ")[0] for c in checks if c.expect in ("present", "appears", "either")]
+    keep.append(family.TOOL_LOG_DIR.lower())  # the tool's own log keeps its parents
     keep_set = set()
     for p in keep:
         parts = p.split("\\")
@@ -229,10 +234,10 @@ def audit(items, before, after, removed, manifest, fresh=()):
                     problems.append(("changed", kind, _label(a[p]), f"{b[p][2]!r} -> {a[p][2]!r}"))
 
     remainder = [c.label for c in checks if c.expect == "gone" and lookup(flat_after, c)]
-    remainder += [flat_after["files"].get(p) or p for p in containers if p in flat_after["files"]]
     tolerated = [f"{c.label} ({c.note})" for c in checks if c.expect == "either" and lookup(flat_after, c)]
     text = _table(summary, problems, remainder, tolerated, removed)
     data = {"ok": not problems, "removed": sorted(removed), "summary": summary,
+            "expected_gone": sum(1 for c in checks if c.expect == "gone"),
             "problems": [dict(zip(("what", "kind", "item", "note"), p)) for p in problems],
             "family_remainder": remainder, "tolerated": tolerated}
     return Report(not problems, text, data)

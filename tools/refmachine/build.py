@@ -9,6 +9,7 @@ variant and a hash of the inputs) and is reused while the inputs are unchanged; 
 rows (`session.reg`) are imported, and user-session programs started, each time a copy starts.
 """
 import argparse
+import fcntl
 import hashlib
 import json
 import pathlib
@@ -243,10 +244,18 @@ def start_session(prefix):
 
 
 def build(build_dir, sections="all", variant="normal", force=False, log=print):
+    """The template's folder, built first when missing (one builder at a time per build tree)."""
     build_dir = pathlib.Path(build_dir).resolve()
     target = template_dir(build_dir, sections, variant)
-    if (target / "manifest.json").exists() and not force:
-        return target
+    target.parent.mkdir(parents=True, exist_ok=True)
+    with open(target.parent / ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if (target / "manifest.json").exists() and not force:
+            return target
+        return _build(build_dir, target, sections, variant, log)
+
+
+def _build(build_dir, target, sections, variant, log):
     started = time.monotonic()
     work = target.with_name(target.name + ".part")
     shutil.rmtree(work, ignore_errors=True)

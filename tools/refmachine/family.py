@@ -48,6 +48,7 @@ class Item:
     session: str = None      # process: "service" or "user"; service: "running" or None
     note: str = ""
     attrs: tuple = ()        # service: (type, start, image, display, extra sub-keys...)
+    also: tuple = ()         # other sections that put the item on the machine too
 
     @property
     def label(self):
@@ -256,8 +257,8 @@ val("HKLM/32", r"SOFTWARE\Quorvel\NS\omnivoweb\WebShield", "Enabled", 1, "dword"
 val("HKLM/32", r"SOFTWARE\Quorvel\BREL", "InstallFolder", QPF + r"\Omnivo")
 val("HKLM/32", r"SOFTWARE\Quorvel\OmnivoSetup", "LastAction", "install")
 TRIAL = rf"SOFTWARE\Classes\CLSID\{GUIDS['CLSID-TRIAL']}"
-val("HKLM/32", TRIAL, "", "QvTrialInfo", note="shared with the agent")
-val("HKLM/32", TRIAL + r"\TrialData", "Stamp", bytes([0x5A, 0x17, 0x00, 0x9C]), "binary")
+val("HKLM/32", TRIAL, "", "QvTrialInfo", also=("agent",))
+val("HKLM/32", TRIAL + r"\TrialData", "Stamp", bytes([0x5A, 0x17, 0x00, 0x9C]), "binary", also=("agent",))
 service("QvOmnivoHost", 0x10, 2, f'"{QPF}\\Omnivo\\QvOmnivoHost.exe"', "Quorvel Omnivo Host", running=True)
 service("QvOmnivoWebHost", 0x10, 2, f'"{QPF}\\Omnivo\\QvOmnivoWebHost.exe"', "Quorvel Omnivo Web Host",
         running=True)
@@ -431,7 +432,7 @@ USER_PROCESSES = tuple(i for i in ITEMS if i.kind == "process")
 def select(sections="all", variant="normal"):
     """The items of the chosen sections (baseline always) for a variant."""
     chosen = parse_sections(sections)
-    return [i for i in ITEMS if i.section in chosen and i.variant in (None, variant)]
+    return [i for i in ITEMS if (i.section in chosen or set(i.also) & set(chosen)) and i.variant in (None, variant)]
 
 
 def parse_sections(sections):

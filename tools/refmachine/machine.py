@@ -1,0 +1,163 @@
+"""A started copy of a reference machine template: its Wine session, changes planted before a run,
+runs of programs on it, snapshots and the audit. Used by tests/e2e/refmachine.py and the demo."""
+import json
+import pathlib
+import shutil
+import subprocess
+import time
+
+import audit as auditing
+import build as builder
+import family
+import snapshot
+
+
+class Machine:
+    """A started copy of a reference machine template."""
+
+    def __init__(self, root, template, start=True):
+        self.template = pathlib.Path(template)
+        self.root = pathlib.Path(root)
+        self.prefix = self.root / "prefix"
+        self.root.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["cp", "-a", str(self.template / "prefix"), str(self.prefix)], check=True)
+        self.env = {"WINEPREFIX": str(self.prefix)}
+        self.manifest, self.fresh = auditing.load_template(self.template)
+        self.items = family.select(self.manifest["sections"], self.manifest["variant"])
+        self.running = False
+        self.before = None
+        self._planted = []
+        if start:
+            self.start()
+
+    # --- session ---------------------------------------------------------------------------
+    def start(self, timeout=30):
+        """Starts the machine's Wine session (which performs pending file operations): services
+        start by themselves; HKU rows (Wine keeps them in memory only) are imported and the
+        user-session programs that are still on disk started. Waits for the programs whose files
+        exist; the audit names any that did not come up."""
+        if self.running:
+            return
+        builder.start_session(self.prefix)
+        self.running = True
+        self._wine("regedit", "/s", builder.zpath(self.template / "session.reg"))
+        for rows in self._planted:
+            self._import(rows)
+        for item in self.items:  # running services the manager does not start by itself
+            if item.kind == "service" and item.session == "running" and item.attrs[1] > 2:
+                self._wine("sc", "start", item.path)
+        programs = [i.path for i in self.items if i.kind == "process" and self.path(i.path).is_file()]
+        for path in programs:
+            subprocess.Popen(["wine", path], env=snapshot.wine_env(self.prefix), stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        programs += [i.attrs[2].strip('"') for i in self.items if i.kind == "service" and i.session == "running"]
+        wanted = [p.lower() for p in programs if self.path(p).is_file()]
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            running = snapshot.processes(self.prefix)
+            if all(p in running for p in wanted):
+                return
+            time.sleep(0.2)
+
+    def stop(self):
+        """Ends the session (Wine writes the registry files as its server ends)."""
+        snapshot.stop_server(self.prefix)
+        self.running = False
+
+    def remove(self):
+        self.stop()
+        shutil.rmtree(self.root / "prefix", ignore_errors=True)
+
+    def _wine(self, *args, timeout=120):
+        return subprocess.run(["wine", *map(str, args)], env=snapshot.wine_env(self.prefix), stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout)
+
+    def _import(self, rows):
+        path = self.root / f"plant{len(list(self.root.glob('plant*.reg')))}.reg"
+        builder.write_reg(path, rows)
+        self._wine("regedit", "/s", builder.zpath(path))
+
+    # --- changes made before the run -------------------------------------------------------
+    def plant_registry(self, key, name, data, type="sz"):
+        """Writes one value (family.py's roots: "HKLM/32\\SOFTWARE\\…", "HKU\\S-1-5-18\\…")."""
+        root, sub = builder.split_item_key(key)
+        rows = {builder.physical(root, sub): [(name, data, type)]}
+        if root == "HKU":
+            self._planted.append(rows)  # Wine does not keep HKU across sessions
+        self.start()
+        self._import(rows)
+
+    def delete_registry(self, key, name=None):
+        """Deletes a value, or a whole key when no name is given."""
+        root, sub = builder.split_item_key(key)
+        physical = builder.physical(root, sub)
+        self.start()
+        if name is None:
+            self._wine("reg", "delete", physical, "/f")
+        else:
+            self._wine("reg", "delete", physical, "/v", name, "/f")
+
+    def path(self, windows_path):
+        """The unix path of a Windows path on this machine."""
+        return builder.unix_path(self.prefix, windows_path)
+
+    def plant_file(self, windows_path, content=None):
+        """Writes a file; an .exe without content is a copy of the stand-in program."""
+        target = self.path(windows_path)
+        target.parent.mkdir(parents=True, exist_ok=True)
+        if content is None and windows_path.lower().endswith(".exe"):
+            shutil.copyfile(self.template.parents[1] / "product_stub.exe", target)
+        else:
+            content = b"" if content is None else content
+            target.write_bytes(content.encode() if isinstance(content, str) else content)
+        return target
+
+    # --- the run and the audit -------------------------------------------------------------
+    def snapshot(self):
+        """A snapshot of the running machine; it is running again afterwards."""
+        self.start()
+        procs, hku = snapshot.processes(self.prefix), snapshot.export_hku(self.prefix)
+        self.stop()
+        registry = dict(hku)
+        registry.update(snapshot.read_hklm(self.prefix))
+        snap = snapshot.Snapshot(registry, snapshot.walk_files(self.prefix), procs)
+        self.start()
+        return snap
+
+    def run(self, exe, *args, timeout=300):
+        """Runs a program on the machine: (exit code cut to 8 bits, stdout, stderr). The first run
+        takes the 'before' snapshot."""
+        if self.before is None:
+            self.before = self.snapshot()
+        self.start()
+        proc = subprocess.run(["wine", str(exe), *map(str, args)], stdin=subprocess.DEVNULL, capture_output=True,
+                              timeout=timeout, env=snapshot.wine_env(self.prefix))
+        return proc.returncode, proc.stdout.decode("utf-8", "replace"), proc.stderr.decode("utf-8", "replace")
+
+    def audit(self, removed=(), before=None, skip=()):
+        """Checks the running machine (a stopped one is started first) against the data; it is
+        stopped afterwards (start() again to go on). Without a run, `before` is a snapshot taken
+        now. `skip`: path fragments of items the scenario changed on purpose (not checked)."""
+        if self.before is None:
+            self.before = before or self.snapshot()
+        self.start()
+        procs, hku = snapshot.processes(self.prefix), snapshot.export_hku(self.prefix)
+        self.stop()
+        registry = dict(hku)
+        registry.update(snapshot.read_hklm(self.prefix))
+        after = snapshot.Snapshot(registry, snapshot.walk_files(self.prefix), procs)
+        report = auditing.audit(self.items, self.before, after, removed, self.manifest, self.fresh, skip)
+        (self.root / "audit.json").write_text(json.dumps(report.data, indent=1))
+        return report
+
+    @property
+    def log_file(self):
+        return builder.unix_path(self.prefix, family.TOOL_LOG_DIR + r"\UninstallationTool.log")
+
+    def generations(self):
+        stem = self.log_file.with_suffix("")
+        return [stem.with_suffix(".2.log"), stem.with_suffix(".1.log"), self.log_file]
+
+    def log_text(self):
+        """Every record the machine's tool log holds, across rotations, oldest first."""
+        return "".join(g.read_bytes().decode("utf-8", "replace") for g in self.generations() if g.exists())
