@@ -200,6 +200,10 @@ def audit(items, before, after, removed, manifest, fresh=(), skip=()):
 
     # Everything else must stay as it was.
     expected_new = {c.path for c in checks if c.expect in ("appears", "either")}
+    # The folders and keys an item that appears is created in appear with it.
+    for path in list(expected_new):
+        parts = path.split(" :: ")[0].split("\\")
+        expected_new.update("\\".join(parts[:i]) for i in range(2, len(parts)))
     went_ok = gone_paths | {c.path for c in checks if c.expect == "either"}
     checked = {c.path for c in checks}
     went_all = set()
