@@ -43,7 +43,8 @@ def test_a_product_installed_alone_goes_and_nothing_else_changes(refmachine, pro
     assert not machine.path(family.AL + "\\Backup").exists()
 
 
-@pytest.mark.parametrize("variant", ["uninstaller absent", "uninstaller exits 0", "ProductName absent"])
+@pytest.mark.parametrize("variant", ["uninstaller absent", "uninstaller exits 0", "ProductName absent",
+                                     "InstallPath damaged"])
 def test_harbex_forced_clean_up_runs_only_without_a_successful_uninstaller(refmachine, variant):
     machine = refmachine(sections="harbex")
     if variant == "uninstaller absent":
@@ -51,21 +52,34 @@ def test_harbex_forced_clean_up_runs_only_without_a_successful_uninstaller(refma
     elif variant == "uninstaller exits 0":
         # The stand-in exits with the code it is given: the split command hands it both arguments.
         machine.plant_registry(HARBEX_ENTRY, "UninstallString", f'"{HARBEX_UNINSTALLER}" --exit 0')
-    else:
+    elif variant == "ProductName absent":
         machine.delete_registry("HKLM/32\\SOFTWARE\\Quorvel\\Harbex", "ProductName")
+    else:
+        machine.path(HARBEX_UNINSTALLER).unlink()
+        machine.plant_registry("HKLM/32\\SOFTWARE\\Quorvel\\Harbex", "InstallPath", "C:\\Windows")
     before = machine.log_text()
 
     result = machine.run_tool("--silent", "--products", "harbex")
     log = removal_log(machine, before)
     forced = variant != "uninstaller exits 0"
-    report = machine.audit(removed=["harbex"] if forced else [])
+    # A damaged installation path is refused: the program folder and its programs stay (and the
+    # Windows folder is not touched), everything else of harbex goes.
+    program_folder = "(x86)\\quorvel\\harbex\\"
+    skip = [program_folder] if variant == "InstallPath damaged" else []
+    report = machine.audit(removed=["harbex"] if forced else [], skip=skip)
 
-    assert report.ok, report.text + "\n" + log
+    # Skipping the program folder also skips the service's process, which goes with its service.
+    problems = [p for p in report.data["problems"]
+                if not (skip and p["what"] == "unexpectedly gone" and p["item"].endswith("\\QvHarbexSvc.exe"))]
+    assert problems == [], report.text + "\n" + log
     assert result.code == 0, (result, log)
     # Without ProductName the fallback name is the same, so the shortcuts are found all the same.
     assert "Removing product: harbex  (Quorvel Harbex)" in log
     assert ("Uninstaller finished successfully" in log) == (not forced), log
     assert ("Cleaning up services" in log) == forced, log
+    if skip:
+        assert "Ignoring Harbex installation path 'C:\\Windows': not a Quorvel folder" in log, log
+        assert machine.path(family.QPF + "\\Harbex\\QvHarbexUI.exe").is_file()
 
 
 def test_passkeep_backs_up_only_the_profile_that_has_a_vault(refmachine):
