@@ -19,9 +19,11 @@ import pytest
 from conftest import BUILD_DIR, SOURCE_DIR, TOOL, Result
 
 sys.path.insert(0, str(SOURCE_DIR / "tools" / "refmachine"))
+import audit as auditing  # noqa: E402
 import build as builder  # noqa: E402
 import family  # noqa: E402
 import machine as machines  # noqa: E402
+import snapshot  # noqa: E402,F401  (for scenarios)
 
 
 def template(sections="all", variant="normal"):

@@ -252,7 +252,14 @@ def build(build_dir, sections="all", variant="normal", force=False, log=print):
         fcntl.flock(lock, fcntl.LOCK_EX)
         if (target / "manifest.json").exists() and not force:
             return target
-        return _build(build_dir, target, sections, variant, log)
+        try:
+            return _build(build_dir, target, sections, variant, log)
+        except BaseException:
+            # No Wine session of a half-built prefix outlives the attempt.
+            part = target.with_name(target.name + ".part") / "prefix"
+            if part.exists():
+                snapshot.stop_server(part)
+            raise
 
 
 def _build(build_dir, target, sections, variant, log):
@@ -308,10 +315,10 @@ def _build(build_dir, target, sections, variant, log):
     (work / "manifest.json").write_text(json.dumps(manifest, indent=1))
     shutil.rmtree(target, ignore_errors=True)
     work.rename(target)
-    # Older templates of the same sections and variant (other inputs) are no longer used.
-    stem = target.name.rsplit("-", 1)[0]
-    for old in target.parent.glob(stem + "-*"):
-        if old != target and old.name.rsplit("-", 1)[0] == stem:
+    # Templates made from other inputs are no longer used.
+    digest = target.name.rsplit("-", 1)[1]
+    for old in target.parent.iterdir():
+        if old.is_dir() and old.name.rsplit("-", 1)[-1] != digest:
             shutil.rmtree(old, ignore_errors=True)
     log(f"refmachine: built {target} in {manifest['seconds']} s")
     return target

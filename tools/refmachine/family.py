@@ -5,8 +5,7 @@ and the audit checks them; nothing is listed twice.
 Registry roots are logical: "HKLM/64", "HKLM/32" (redirected to Wow6432Node), "HKLM" (not
 redirected: SYSTEM), "HKCR/64" (machine classes) and "HKU". Paths are Windows paths.
 """
-from dataclasses import dataclass, field
-import re
+from dataclasses import dataclass
 
 SECTIONS = ("baseline", "suite", "agent", "tunnel", "wisplite", "sharestore2", "harbex", "passkeep",
             "passkeepdata", "quarantine", "logs")
@@ -449,9 +448,3 @@ def stub_exe(item):
     """Whether a file item is one of the product programs (a copy of the stand-in program)."""
     return item.kind == "file" and item.path.lower().endswith(".exe") and item.data is None
 
-
-def expected_removed_by(item, removed):
-    return item.removed_by in removed
-
-
-_GUIDISH = re.compile(r"\{[0-9A-F-]{36}\}")

@@ -39,6 +39,14 @@ def _split_quoted(line):
     return _unescape("".join(out)), ""
 
 
+def _multi(text):
+    """The strings of a multi-string; empty ones inside stay (pending operations pair a path with "")."""
+    parts = text.split("\0")
+    while parts and parts[-1] == "":
+        parts.pop()
+    return parts
+
+
 def _decode_value(raw):
     """(type, data) of a value's text after '='. Data: str, int, list of str or bytes."""
     if raw.startswith('"'):
@@ -46,7 +54,7 @@ def _decode_value(raw):
     if raw.startswith("str(2):"):
         return "expand", _split_quoted(raw[7:])[0]
     if raw.startswith("str(7):"):
-        return "multi", [s for s in _split_quoted(raw[7:])[0].split("\0") if s]
+        return "multi", _multi(_split_quoted(raw[7:])[0])
     if raw.startswith("dword:"):
         return "dword", int(raw[6:], 16)
     m = re.match(r"hex(?:\(([0-9a-f]+)\))?:(.*)", raw, re.S)
@@ -56,7 +64,7 @@ def _decode_value(raw):
         if kind in (1, 2):
             return ("sz" if kind == 1 else "expand"), data.decode("utf-16-le", "replace").rstrip("\0")
         if kind == 7:
-            return "multi", [s for s in data.decode("utf-16-le", "replace").split("\0") if s]
+            return "multi", _multi(data.decode("utf-16-le", "replace"))
         if kind == 4 and len(data) == 4:
             return "dword", int.from_bytes(data, "little")
         return "binary", data
@@ -199,7 +207,7 @@ class Snapshot:
 
     def pending_renames(self):
         v = self.value(r"HKLM\System\CurrentControlSet\Control\Session Manager", "PendingFileRenameOperations")
-        return list(v[2]) if v and isinstance(v[2], list) else []
+        return list(v[2]) if v and isinstance(v[2], (list, tuple)) else []
 
 
 def stop_server(prefix):
