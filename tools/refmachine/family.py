@@ -221,8 +221,7 @@ for n, v in (("Common AppData", "%ProgramData%"), ("Common Desktop", r"%PUBLIC%\
              ("Common Programs", r"%ProgramData%\Microsoft\Windows\Start Menu\Programs")):
     val("HKLM/64", r"SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders", n, v, "expand")
 for p in (r"C:\Users\bob\Documents", r"C:\Users\Default\AppData\Local", ALICE + r"\AppData\Local",
-          ALICE + r"\AppData\LocalLow", LS, NSV,
-          SYS + r"\drivers"):
+          ALICE + r"\AppData\LocalLow", LS, NSV, SYS + r"\drivers", r"C:\Windows\Installer"):
     folder(p)
 _add("link", r"C:\Users\All Users", data=r"C:\ProgramData", note="a unix folder link (Wine has no junctions)")
 _add("link", r"C:\Users\Default User", data=r"C:\Users\Default", note="a unix folder link (Wine has no junctions)")
