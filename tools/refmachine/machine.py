@@ -12,6 +12,9 @@ import family
 import snapshot
 
 
+HKU_ACCOUNTS = ("S-1-5-18", "S-1-5-19", "S-1-5-20")
+
+
 class Machine:
     """A started copy of a reference machine template."""
 
@@ -27,6 +30,7 @@ class Machine:
         self.running = False
         self.before = None
         self._planted = []
+        self._saved_hku = None  # HKU as the last session left it (None: as built)
         if start:
             self.start()
 
@@ -40,9 +44,13 @@ class Machine:
             return
         builder.start_session(self.prefix)
         self.running = True
-        self._wine("regedit", "/s", builder.zpath(self.template / "session.reg"))
-        for rows in self._planted:
-            self._import(rows)
+        if self._saved_hku is None:
+            self._wine("regedit", "/s", builder.zpath(self.template / "session.reg"))
+            for rows in self._planted:
+                self._import(rows)
+        else:  # the state the previous session ended with, removals and plantings included
+            for saved in self._saved_hku:
+                self._wine("regedit", "/s", builder.zpath(saved))
         for item in self.items:  # running services the manager does not start by itself
             if item.kind == "service" and item.session == "running" and item.attrs[1] > 2:
                 self._wine("sc", "start", item.path)
@@ -60,12 +68,23 @@ class Machine:
             time.sleep(0.2)
 
     def stop(self):
-        """Ends the session (Wine writes the registry files as its server ends)."""
+        """Ends the session (Wine writes the registry files as its server ends). The service
+        accounts' HKU branches, which Wine keeps in memory only, are saved first and restored by
+        the next start, so what a run deleted there stays deleted, as on Windows."""
+        if self.running:
+            self._saved_hku = []
+            for sid in HKU_ACCOUNTS:
+                out = self.root / f"hku-{sid}.reg"
+                out.unlink(missing_ok=True)
+                self._wine("regedit", "/e", builder.zpath(out), f"HKEY_USERS\\{sid}")
+                if out.exists():
+                    self._saved_hku.append(out)
         snapshot.stop_server(self.prefix)
         self.running = False
 
     def remove(self):
-        self.stop()
+        snapshot.stop_server(self.prefix)
+        self.running = False
         shutil.rmtree(self.root / "prefix", ignore_errors=True)
 
     def _wine(self, *args, timeout=120):
