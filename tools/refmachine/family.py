@@ -230,8 +230,6 @@ files(DESK + r"\Other App.lnk", PROGS + r"\Other App\Other App.lnk")
 files(PF86 + r"\Example Vendor\app.exe")
 files(SHARED_FILE, r"C:\Windows\OtherVendorSetup.log", SYS + r"\drivers\othervendor.sys",
       D + r"\UnknownComponent\keep.dat", ALICE + r"\Documents\vault-export.csv")
-files(D + r"\NS\default\Cache\keep.bin", removed_by="omnivo",
-      note="survives logs; the suite's namespace clean-up keeps only the namespace's Log folder")
 service("ExampleVendorSvc", 0x10, 2, f'"{PF86}\\Example Vendor\\app.exe"', "Example Vendor Service", running=True)
 val("HKLM/32", rf"{UNINST}\ExampleVendorApp", "DisplayName", "Example Vendor App")
 val("HKLM/32", rf"{UNINST}\ExampleVendorApp", "Publisher", EV)
@@ -423,6 +421,8 @@ LEGACY_LOGS = ("QvOmnivoSetup", "QvOmnivoUninstall", "QvOmnivoUpdate", "QvOmnivo
                "QvAgentUpdate", "QvTunnelSdkSetup", "QvTunnelSdkUninstall", "QvWispliteSetup", "QvWispliteUninstall",
                "QvDriverSetup", "QvFilterSetup", "QvBootstrap", "QvMsiCustomActions")
 files(*(rf"C:\Windows\{n}.log" for n in LEGACY_LOGS))
+# Not a log: it survives the logs alone; the suite's namespace clean-up keeps only the Log folder.
+files(D + r"\NS\default\Cache\keep.bin", removed_by="omnivo")
 
 ITEMS = tuple(_items)
 TOOL_LOG_DIR = D + r"\Log\UninstallationTool"

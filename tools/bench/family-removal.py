@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""Benchmark of the shipped scripts on reference machines (figures, not a timed test).
+
+1. Clean baseline (nothing installed): a plain silent run, which walks every script's detection and
+   removal, against a bare `wine cmd /c exit` started the same way; median of ROUNDS rounds each.
+2. The whole reference machine: wall time of `--silent --products <all six>` and the time each
+   product took, from the tool's log.
+
+    python3 tools/bench/family-removal.py [build directory]     (ROUNDS=5 by default)
+"""
+import datetime
+import os
+import pathlib
+import re
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "tools" / "refmachine"))
+import build as builder  # noqa: E402
+import machine as machines  # noqa: E402
+import snapshot  # noqa: E402
+
+ALL = ["omnivo", "harbex", "passkeep", "passkeepdata", "quarantine", "logs"]
+RECORD = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) .*?: (.*)$")
+
+
+def timed(prefix, *args):
+    started = time.monotonic()
+    subprocess.run(["wine", *map(str, args)], env=snapshot.wine_env(prefix), stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=900)
+    return time.monotonic() - started
+
+
+def product_times(log):
+    """(product id, seconds) per removal: from its "Removing product" record to the next one, the
+    last to the log's last record."""
+    starts, last = [], None
+    for line in log.splitlines():
+        match = RECORD.match(line)
+        if not match:
+            continue
+        last = datetime.datetime.strptime(match.group(1), "%Y-%m-%d %H:%M:%S.%f")
+        removing = re.match(r"Removing product: (\S+)", match.group(2))
+        if removing:
+            starts.append((removing.group(1), last))
+    ends = [at for _, at in starts[1:]] + [last]
+    return [(product, (end - at).total_seconds()) for (product, at), end in zip(starts, ends)]
+
+
+def main():
+    build_dir = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ROOT / "build").resolve()
+    tool = build_dir / "UninstallationTool.exe"
+    rounds = int(os.environ.get("ROUNDS", "5"))
+    with tempfile.TemporaryDirectory(dir=build_dir) as scratch:
+        clean = machines.Machine(pathlib.Path(scratch) / "clean", builder.build(build_dir, "baseline", log=lambda *_: None))
+        try:
+            bare, runs = [], []
+            for _ in range(rounds):
+                bare.append(timed(clean.prefix, "cmd", "/c", "exit"))
+                runs.append(timed(clean.prefix, tool, "--silent"))
+        finally:
+            clean.remove()
+        b, r = statistics.median(bare), statistics.median(runs)
+        print(f"clean baseline, median of {rounds}: tool --silent {r:.2f} s, wine cmd /c exit {b:.2f} s, "
+              f"ratio {r / b:.2f}")
+
+        whole = machines.Machine(pathlib.Path(scratch) / "whole", builder.build(build_dir, "all", log=lambda *_: None))
+        try:
+            seconds = timed(whole.prefix, tool, "--silent", "--products", ",".join(ALL))
+            log = whole.log_text()
+        finally:
+            whole.remove()
+        print(f"whole reference machine: tool --silent --products {','.join(ALL)} {seconds:.2f} s")
+        for product, took in product_times(log):
+            print(f"  {product:<13} {took:6.2f} s")
+
+
+if __name__ == "__main__":
+    main()
