@@ -44,7 +44,7 @@ def product_times(log):
         if not match:
             continue
         last = datetime.datetime.strptime(match.group(1), "%Y-%m-%d %H:%M:%S.%f")
-        removing = re.match(r"Removing product: (\S+)", match.group(2))
+        removing = re.search(r"Removing product: (\S+)", match.group(2))
         if removing:
             starts.append((removing.group(1), last))
     ends = [at for _, at in starts[1:]] + [last]
