@@ -38,7 +38,8 @@ def main():
         reason = " (the tool carries no uninstall scripts)" if "Could not find any scripts" in machine.log_text() else ""
         print("demo: nothing was removed" + reason)
     print(f"demo: audit for a removal of {', '.join(SILENT_SELECTION)}: {left} of {total} family checks still find their item")
-    print("\n".join(report.text.splitlines()[:9]) + "\n  result: " + ("OK" if report.ok else "FAILED"))
+    # The table, its problems (if any) and its result line.
+    print("\n".join(line for line in report.text.splitlines() if line.strip()))
     print(f"demo: the tool's log: {machine.log_file}")
     for line in machine.log_text().splitlines()[-8:]:
         print("  " + line)
