@@ -12,9 +12,6 @@ import family
 import snapshot
 
 
-HKU_ACCOUNTS = ("S-1-5-18", "S-1-5-19", "S-1-5-20")
-
-
 class Machine:
     """A started copy of a reference machine template."""
 
@@ -30,7 +27,7 @@ class Machine:
         self.running = False
         self.before = None
         self._planted = []
-        self._saved_hku = None  # HKU as the last session left it (None: as built)
+        self._hku_deleted = []  # (key, value name or None) of the HKU rows a session ended without
         if start:
             self.start()
 
@@ -44,13 +41,15 @@ class Machine:
             return
         builder.start_session(self.prefix)
         self.running = True
-        if self._saved_hku is None:
-            self._wine("regedit", "/s", builder.zpath(self.template / "session.reg"))
-            for rows in self._planted:
-                self._import(rows)
-        else:  # the state the previous session ended with, removals and plantings included
-            for saved in self._saved_hku:
-                self._wine("regedit", "/s", builder.zpath(saved))
+        self._wine("regedit", "/s", builder.zpath(self.template / "session.reg"))
+        for rows in self._planted:
+            self._import(rows)
+        # What an earlier session of this machine had deleted there stays deleted, as on Windows.
+        for key, name in self._hku_deleted:
+            if name is None:
+                self._wine("reg", "delete", key, "/f")
+            else:
+                self._wine("reg", "delete", key, *(("/ve",) if name == "" else ("/v", name)), "/f")
         for item in self.items:  # running services the manager does not start by itself
             if item.kind == "service" and item.session == "running" and item.attrs[1] > 2:
                 self._wine("sc", "start", item.path)
@@ -69,18 +68,45 @@ class Machine:
 
     def stop(self):
         """Ends the session (Wine writes the registry files as its server ends). The service
-        accounts' HKU branches, which Wine keeps in memory only, are saved first and restored by
-        the next start, so what a run deleted there stays deleted, as on Windows."""
+        accounts' HKU rows live only in the server: the ones this session ended without are noted
+        first, so the next start, which imports the rows again, deletes them again."""
         if self.running:
-            self._saved_hku = []
-            for sid in HKU_ACCOUNTS:
-                out = self.root / f"hku-{sid}.reg"
-                out.unlink(missing_ok=True)
-                self._wine("regedit", "/e", builder.zpath(out), f"HKEY_USERS\\{sid}")
-                if out.exists():
-                    self._saved_hku.append(out)
+            self._note_hku_deletions()
         snapshot.stop_server(self.prefix)
         self.running = False
+
+    def _session_rows(self):
+        """{lower key: (key, {lower name: …})} of the HKU rows every start imports."""
+        files = [self.template / "session.reg"]
+        for n, rows in enumerate(self._planted):
+            files.append(self.root / f"hku-rows{n}.reg")
+            builder.write_reg(files[-1], rows)
+        expected = {}
+        for path in files:
+            raw = path.read_bytes()
+            text = raw.decode("utf-16") if raw[:2] in (b"\xff\xfe", b"\xfe\xff") else raw.decode("utf-8", "replace")
+            for key, (name, values) in snapshot.parse_reg(text, "", wine_format=False).items():
+                if key.startswith("hkey_users\\"):
+                    entry = expected.setdefault("hku" + key[len("hkey_users"):], ("HKU" + name[len("HKEY_USERS"):], {}))
+                    entry[1].update(values)
+                    # Keys on the way (made by the import, with no row of their own) count too.
+                    parts = entry[0].split("\\")
+                    for depth in range(3, len(parts)):
+                        parent = "\\".join(parts[:depth])
+                        expected.setdefault(parent.lower(), (parent, {}))
+        return expected
+
+    def _note_hku_deletions(self):
+        live = snapshot.export_hku(self.prefix)
+        if not live:  # no export: keep what was noted before
+            return
+        deleted = []
+        for key, (name, values) in self._session_rows().items():
+            if key not in live:
+                deleted.append((name, None))
+            else:
+                deleted += [(name, v[0]) for lower, v in values.items() if lower not in live[key][1]]
+        self._hku_deleted = deleted
 
     def remove(self):
         snapshot.stop_server(self.prefix)
