@@ -2,6 +2,7 @@
 #include "sysops/QvService.h"
 
 #include <memory>
+#include <mutex>
 
 #include "sysops/QvServiceSeam.h"
 
@@ -16,16 +17,28 @@ struct HeapFreer {
   void operator()(void* block) const { ::HeapFree(::GetProcessHeap(), 0, block); }
 };
 
+// One connection to the service control manager per access kind, kept for the process: each new one
+// costs a pipe connection and an RPC bind, and a removal opens services some fifty times. A failed
+// open is not kept, so the next service tries again.
+SC_HANDLE SharedManager(bool readOnly, DWORD* error) {
+  static std::mutex mutex;
+  static UniqueServiceHandle managers[2];
+  const std::lock_guard lock(mutex);
+  UniqueServiceHandle& manager = managers[readOnly ? 0 : 1];
+  if (!manager) {
+    manager.reset(
+        ::OpenSCManagerW(nullptr, SERVICES_ACTIVE_DATABASEW, readOnly ? GENERIC_READ : GENERIC_ALL));
+    if (!manager) *error = ::GetLastError();
+  }
+  return manager.get();
+}
+
 }  // namespace
 
 QvService::QvService(const std::wstring& name, bool readOnly) {
-  const DWORD access = readOnly ? GENERIC_READ : GENERIC_ALL;
-  UniqueServiceHandle manager(::OpenSCManagerW(nullptr, SERVICES_ACTIVE_DATABASEW, access));
-  if (!manager) {
-    lastError_ = ::GetLastError();
-    return;
-  }
-  handle_.reset(::OpenServiceW(manager.get(), name.c_str(), access));
+  const SC_HANDLE manager = SharedManager(readOnly, &lastError_);
+  if (manager == nullptr) return;
+  handle_.reset(::OpenServiceW(manager, name.c_str(), readOnly ? GENERIC_READ : GENERIC_ALL));
   if (!handle_) lastError_ = ::GetLastError();
 }
 

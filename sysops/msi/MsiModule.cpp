@@ -50,13 +50,16 @@ bool EnableMSIServiceIfNeeded() {
 }
 
 // A failed start is logged but not fatal: the Installer calls then report their own errors.
+// In normal boot the service's state changes nothing, so it is not asked for (every Installer call of
+// a run passes here).
 bool StartMSIServiceIfNeeded() {
+  if (MsiModuleSeam::bootMode() == 0) return true;
   int state = -1;
   {
     QvService service(kServiceName, true);
     if (service.IsValid()) state = service.GetState();
   }
-  if (state == SERVICE_RUNNING || MsiModuleSeam::bootMode() == 0) return true;
+  if (state == SERVICE_RUNNING) return true;
   if (!EnableMSIServiceIfNeeded()) return false;
   QV_BREL_LOG(QV_INFO, L"Starting msi service");
   QvService service(kServiceName, false);
