@@ -29,21 +29,4 @@ std::wstring JoinMultiString(const std::vector<std::wstring>& entries) {
   return data;
 }
 
-bool HasEntryWithPrefix(std::wstring_view data, std::wstring_view prefix) {
-  if (prefix.empty()) return false;
-  constexpr std::size_t ntPrefix = 4;
-  std::size_t at = 0;
-  while (at < data.size()) {
-    std::size_t end = data.find(L'\0', at);
-    if (end == std::wstring_view::npos) end = data.size();
-    const std::wstring_view entry = data.substr(at, end - at);
-    if (entry.size() >= prefix.size() + ntPrefix &&
-        std::equal(prefix.begin(), prefix.end(), entry.begin() + ntPrefix,
-                   [](wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); }))
-      return true;
-    at = end + 1;
-  }
-  return false;
-}
-
 }  // namespace QvText

@@ -20,11 +20,4 @@ std::vector<std::wstring> SplitMultiString(std::wstring_view data);
 // gives back only the entries before it.
 std::wstring JoinMultiString(const std::vector<std::wstring>& entries);
 
-// Whether an entry of the restart schedule's data (REG_MULTI_SZ units, sources and targets alike)
-// starts with `prefix` after its first four characters (where the system keeps the "\??\" of its
-// NT paths), both sides lowered with towlower. Unlike SplitMultiString it reads past empty entries:
-// a deletion's target is one. Entries not at least four characters longer than the prefix, and an
-// empty prefix, never match.
-bool HasEntryWithPrefix(std::wstring_view data, std::wstring_view prefix);
-
 }  // namespace QvText

@@ -62,6 +62,47 @@ std::size_t RootLength(std::wstring_view path) {
   return share == 0 ? 0 : 2 + share;
 }
 
+PathProblem CheckCanonical(std::wstring_view path, std::wstring* component) {
+  if (component) component->clear();
+  const std::size_t root = RootLength(path);
+  if (root == 0) return PathProblem::NotAbsolute;
+  if (path.find(L'/') != std::wstring_view::npos) return PathProblem::ForwardSlash;
+  // A root that ends the path may lack its closing backslash ("\\server\share").
+  for (std::size_t at = root; at < path.size();) {
+    std::size_t end = path.find(L'\\', at);
+    if (end == std::wstring_view::npos) end = path.size();
+    const std::wstring_view name = path.substr(at, end - at);
+    if (component) component->assign(name);
+    if (name.empty()) return PathProblem::EmptyComponent;
+    if (name == L"." || name == L"..") return PathProblem::DotComponent;
+    if (name.back() == L'.' || name.back() == L' ') return PathProblem::TrailingDotSpace;
+    // One trailing backslash names the same folder.
+    if (end + 1 >= path.size()) break;
+    at = end + 1;
+  }
+  if (component) component->clear();
+  return PathProblem::None;
+}
+
+std::wstring DescribeProblem(PathProblem problem, std::wstring_view component) {
+  const std::wstring quoted = L"'" + std::wstring(component) + L"'";
+  switch (problem) {
+    case PathProblem::None:
+      return L"a canonical path";
+    case PathProblem::NotAbsolute:
+      return L"not an absolute path";
+    case PathProblem::ForwardSlash:
+      return L"a '/' in the path";
+    case PathProblem::EmptyComponent:
+      return L"an empty component";
+    case PathProblem::DotComponent:
+      return quoted + L" is not a plain component";
+    case PathProblem::TrailingDotSpace:
+      return L"the component " + quoted + L" ends in a dot or a space";
+  }
+  return {};
+}
+
 std::wstring UniqueDirectoryName(unsigned long tick, std::size_t attempt) {
   return L"qv" + std::to_wstring(tick) + std::to_wstring(attempt) + L".tmp";
 }

@@ -25,6 +25,23 @@ bool Split(std::wstring_view path, std::wstring& folder, std::wstring& name);
 std::size_t RootLength(std::wstring_view path);
 inline bool IsAbsolute(std::wstring_view path) { return RootLength(path) != 0; }
 
+// Why a path may not be handed to a call that deletes, copies over, terminates by path or schedules
+// at restart. Windows rewrites some components before it acts on them ("C:\Quorvel\.." names
+// "C:\", "C:\Quorvel " and "C:\Quorvel." name "C:\Quorvel"), so a check of the text alone would
+// let such a path act on what its text does not show.
+enum class PathProblem {
+  None,
+  NotAbsolute,       // no drive root, UNC share or "\\?\" root (RootLength is 0)
+  ForwardSlash,      // "/" anywhere: Windows takes it for a separator
+  EmptyComponent,    // "\\" inside the path (one trailing backslash is accepted: same folder)
+  DotComponent,      // a component that is "." or ".."
+  TrailingDotSpace,  // a component that ends in a dot or a space
+};
+// The first problem of path, and in `component` (when given) the component it was found in.
+PathProblem CheckCanonical(std::wstring_view path, std::wstring* component = nullptr);
+// The text warnings name a problem with: "not an absolute path", "'..' is not a plain component", ...
+std::wstring DescribeProblem(PathProblem problem, std::wstring_view component);
+
 // "qv" + tick + attempt + ".tmp", the decimal concatenation the working directory is named by.
 std::wstring UniqueDirectoryName(unsigned long tick, std::size_t attempt);
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/HandleInfo.h"
+#include "base/RestartSchedule.h"
 
 namespace QvBrelLogging::FileSystem {
 
@@ -240,7 +241,7 @@ bool Path::Delete(const std::wstring& name) {
   if (::DeleteFileW(name.c_str())) return true;
   const DWORD error = ::GetLastError();
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
-  return ::MoveFileExW(name.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return QvRestartSchedule::ScheduleDeletion(name);
 }
 
 bool Path::RenameIn(const FolderPins& folder, const std::wstring& from, const std::wstring& to) {
@@ -269,7 +270,7 @@ bool Path::DeleteIn(const FolderPins& folder, const std::wstring& name) {
       return RemoveLink(entry, path);
     case Kind::File:
       if (!entry.inUse && DeleteByHandle(entry.handle.get())) return true;
-      return ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+      return QvRestartSchedule::ScheduleDeletion(path);
     default:
       return false;
   }

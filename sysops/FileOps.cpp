@@ -2,6 +2,7 @@
 // restart instead of giving up at the first error.
 #include "sysops/FileOps.h"
 
+#include "base/RestartSchedule.h"
 #include "base/UniqueHandle.h"
 #include "core/Status.h"
 #include "logging/QvBrelLogging.h"
@@ -12,7 +13,6 @@
 namespace FileOpsSeam {
 DeleteFileCall deleteFile = ::DeleteFileW;
 RemoveDirectoryCall removeDirectory = ::RemoveDirectoryW;
-MoveFileExCall moveFileEx = ::MoveFileExW;
 }  // namespace FileOpsSeam
 
 namespace {
@@ -45,7 +45,7 @@ bool IsAbsent(const std::wstring& systemPath, DWORD enumerationError) {
 namespace FileOpsInternal {
 
 bool DelayDelete(const std::wstring& path) {
-  if (!FileOpsSeam::moveFileEx(QvPath::ToSystemPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+  if (!QvRestartSchedule::ScheduleDeletion(QvPath::ToSystemPath(path))) {
     const DWORD error = ::GetLastError();
     QV_BREL_LOG(QV_ERROR, L"MoveFileEx('%s') failed: %lu", path.c_str(), error);
     return false;

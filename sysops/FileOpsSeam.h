@@ -5,16 +5,19 @@
 
 #include <windows.h>
 
+#include "base/RestartScheduleSeam.h"
+
 namespace FileOpsSeam {
 
 using DeleteFileCall = BOOL(WINAPI*)(LPCWSTR path);
 using RemoveDirectoryCall = BOOL(WINAPI*)(LPCWSTR path);
-using MoveFileExCall = BOOL(WINAPI*)(LPCWSTR existing, LPCWSTR target, DWORD flags);
 
-// DeleteFileW of TryWipeFile, RemoveDirectoryW of TryWipeDirectory, MoveFileExW of DelayDelete.
+// DeleteFileW of TryWipeFile, RemoveDirectoryW of TryWipeDirectory; the restart schedule's
+// MoveFileExW, which DelayDelete reaches through it.
 extern DeleteFileCall deleteFile;
 extern RemoveDirectoryCall removeDirectory;
-extern MoveFileExCall moveFileEx;
+using QvRestartSchedule::Seam::MoveFileExCall;
+using QvRestartSchedule::Seam::moveFileEx;
 
 // Puts a replacement in one slot for the life of the guard.
 template <typename Call>

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/DirectoryListing.h"
-#include "base/MultiString.h"
+#include "base/RestartSchedule.h"
 #include "base/PathText.h"
 #include "script/LuaApi.h"
 #include "sysops/FileOps.h"
@@ -73,11 +73,10 @@ bool HasPendingOperation(const std::wstring& prefix) {
   if (prefix.empty()) return false;
   QvPath::Win32RegistryForPath registry(HKEY_LOCAL_MACHINE);
   std::vector<BYTE> data;
-  if (!registry.GetMultiStringRaw(L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                                  L"PendingFileRenameOperations", data))
+  if (!registry.GetMultiStringRaw(QvRestartSchedule::kSessionManagerKey, QvRestartSchedule::kPendingValue, data))
     return false;
   const std::wstring_view units(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
-  return units.size() >= 2 && QvText::HasEntryWithPrefix(units, prefix);
+  return units.size() >= 2 && QvRestartSchedule::HasEntryWithPrefix(units, prefix);
 }
 
 bool MakeDirectories(const std::wstring& path) {

@@ -3,6 +3,7 @@
 #include "sysops/QvPath.h"
 
 #include "base/DirectoryListing.h"
+#include "base/RestartSchedule.h"
 #include "logging/QvBrelLogging.h"
 
 namespace {
@@ -11,7 +12,7 @@ namespace {
 constexpr std::size_t ShortPathLimit = MAX_PATH - 12;
 
 bool ScheduleDeletion(const std::wstring& path) {
-  return ::MoveFileExW(QvPath::ToSystemPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  return QvRestartSchedule::ScheduleDeletion(QvPath::ToSystemPath(path));
 }
 
 // One folder whose attributes the caller has read: its entries, then the folder itself.

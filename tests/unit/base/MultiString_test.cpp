@@ -47,29 +47,4 @@ TEST(MultiStringTest, JoinWritesEveryEntryAndOneFinalTerminator) {
     EXPECT_EQ(QvText::SplitMultiString(QvText::JoinMultiString(c.entries)), c.readBack);
   }
 }
-
-TEST(MultiStringTest, PendingEntriesMatchAPrefixAfterTheirNtPrefix) {
-  // Sources and targets alike, empty deletion targets read past, letter case ignored.
-  const std::wstring schedule =
-      L"\\??\\C:\\Old\\a.txt\0\0\\??\\C:\\src\0\\??\\C:\\Dst\\B\0\\??\\C:\\s2\0!\\??\\C:\\d2\0\0"s;
-  const struct {
-    std::wstring_view data;
-    const wchar_t* prefix;
-    bool found;
-  } cases[] = {
-      {schedule, L"c:\\old", true},
-      {schedule, L"C:\\OLD\\A.TXT", true},
-      {schedule, L"C:\\src", true},
-      {schedule, L"c:\\DST\\b", true},
-      {schedule, L"\\C:\\d2", true},          // a replacing target's "!" shifts it by one
-      {schedule, L"C:\\old\\a.txt2", false},  // the entry is too short for it
-      {schedule, L"C:\\Other", false},
-      {schedule, L"", false},
-      {L"ab\0"sv, L"a", false},    // shorter than four characters plus the prefix
-      {L"\\??\\a"sv, L"a", true},  // a last entry without NUL is still read
-      {L""sv, L"a", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(QvText::HasEntryWithPrefix(c.data, c.prefix), c.found) << c.prefix;
-}
-
 }  // namespace

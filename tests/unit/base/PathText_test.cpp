@@ -81,4 +81,41 @@ TEST(PathTextTest, RootLengthOfAbsolutePathsOnly) {
   for (const auto& c : cases) EXPECT_EQ(QvPath::RootLength(c.path), c.root) << c.path;
 }
 
+// The components Windows would rewrite before acting on a path, found where they are.
+TEST(PathTextTest, CanonicalPathsOnly) {
+  using P = QvPath::PathProblem;
+  const struct {
+    const wchar_t* path;
+    P problem;
+    const wchar_t* component;
+  } cases[] = {
+      {L"C:\\Program Files (x86)\\Quorvel\\Omnivo", P::None, L""},
+      {L"C:\\", P::None, L""},
+      {L"C:\\Quorvel\\", P::None, L""},  // one trailing backslash: the same folder
+      {L"\\\\?\\C:\\Quorvel\\a", P::None, L""},
+      {L"\\\\srv\\share", P::None, L""},
+      {L"C:\\a.b\\.c\\c d", P::None, L""},  // dots and spaces inside a name are plain
+      {L"", P::NotAbsolute, L""},
+      {L"Quorvel\\a", P::NotAbsolute, L""},
+      {L"C:Quorvel", P::NotAbsolute, L""},
+      {L"C:\\Quorvel/..\\Windows", P::ForwardSlash, L""},
+      {L"C:\\Quorvel\\\\a", P::EmptyComponent, L""},
+      {L"C:\\\\", P::EmptyComponent, L""},
+      {L"C:\\Program Files (x86)\\Quorvel\\..", P::DotComponent, L".."},
+      {L"C:\\Quorvel\\..\\Windows", P::DotComponent, L".."},
+      {L"C:\\.\\Quorvel", P::DotComponent, L"."},
+      {L"\\\\?\\C:\\Quorvel\\..", P::DotComponent, L".."},
+      {L"C:\\Quorvel\\ ", P::TrailingDotSpace, L" "},
+      {L"C:\\Quorvel \\a", P::TrailingDotSpace, L"Quorvel "},
+      {L"C:\\Windows.", P::TrailingDotSpace, L"Windows."},
+      {L"C:\\Quorvel\\...", P::TrailingDotSpace, L"..."},
+  };
+  for (const auto& c : cases) {
+    std::wstring component = L"unset";
+    EXPECT_EQ(QvPath::CheckCanonical(c.path, &component), c.problem) << c.path;
+    EXPECT_EQ(component, c.component) << c.path;
+  }
+  EXPECT_EQ(QvPath::DescribeProblem(P::DotComponent, L".."), L"'..' is not a plain component");
+}
+
 }  // namespace
