@@ -68,7 +68,9 @@ int RemoveFromPendingOperation(lua_State* state) {
   }
   // The system keeps full, canonical paths: a prefix that is not one could only match by accident.
   std::wstring component;
-  const QvPath::PathProblem problem = QvPath::CheckCanonical(prefix, &component);
+  const std::wstring_view dosPath =
+      std::wstring_view(prefix).starts_with(L"\\??\\") ? std::wstring_view(prefix).substr(4) : prefix;
+  const QvPath::PathProblem problem = QvPath::CheckCanonical(dosPath, &component);
   if (problem != QvPath::PathProblem::None) {
     QV_BREL_LOG(QV_WARNING, L"Refusing prefix '%s': %s", prefix.c_str(),
                 QvPath::DescribeProblem(problem, component).c_str());

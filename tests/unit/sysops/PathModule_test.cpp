@@ -61,6 +61,9 @@ TEST(PathModule, RemovesOnlyEntriesStartingWithThePrefix) {
       {"odd number of strings", L"\\??\\C:\\P\\a.dll\0\0"s, L"C:\\P", "n:0", L"\\??\\C:\\P\\a.dll\0\0"s},
       {"missing value", std::nullopt, L"C:\\P", "n:0", std::nullopt},
       {"empty prefix removes nothing", kMixed, L"", "n:1 number:0", kMixed},
+      {"a relative prefix removes nothing", kMixed, L"Program Files", "n:1 number:0", kMixed},
+      {"a '..' in the prefix removes nothing", L"\\??\\C:\\Quorvel\\..\\a\0\0\0"s, L"C:\\Quorvel\\..",
+       "n:1 number:0", L"\\??\\C:\\Quorvel\\..\\a\0\0\0"s},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -83,6 +86,9 @@ TEST(PathModule, RemovesOnlyEntriesStartingWithThePrefix) {
             6);
   EXPECT_EQ(capture.Count(QV_WARNING, "Lua::Path::RemoveFromPendingOperation",
                           L"Empty prefix: no pending operation removed"),
+            1);
+  EXPECT_EQ(capture.Count(QV_WARNING, "Lua::Path::RemoveFromPendingOperation",
+                          L"Refusing prefix 'C:\\Quorvel\\..': '..' is not a plain component"),
             1);
 }
 
