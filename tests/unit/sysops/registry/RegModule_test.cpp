@@ -94,10 +94,10 @@ TEST_F(RegModuleTest, EveryFunctionGivesOneResultForSuccessAndFailure) {
   const std::wstring v = scratch_.Child(L"v");
   EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::SetDWORD", L"Failed to write '" + v + L"\\nope:Num': 1"), 1);
   EXPECT_EQ(capture.Count(QV_WARNING, "RegOps::GetDWORD", L"Failed to read '" + v + L":Text': 2"), 1);
-  EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::DeleteKey",
+  EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::DeleteValue",
                           L"Failed to delete '" + scratch_.Child(L"locked") + L":Text': 5"),
             1);
-  EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::WipeBranch", L"Invalid branch: 'SOFTWARE'"), 1);
+  EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::BranchGuard::Check", L"Invalid branch: 'SOFTWARE'"), 1);
   EXPECT_EQ(capture.CountAtOrAbove(QV_WARNING), 6)
       << capture.Text();  // the six above and the failed text write and list read
   EXPECT_FALSE(QvTest::MachineKeyExists(v + L"\\nope", KEY_WOW64_64KEY));  // writers create nothing
