@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/MultiString.h"
+#include "base/ProcAddress.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
 
@@ -466,3 +467,32 @@ size_t Win32Registry::GetValueNames(const std::wstring& branch, std::vector<std:
 void Win32Registry::SetRoot(HKEY root) { root_ = root; }
 void Win32Registry::SetFlags(REGSAM viewFlags) { flags_ = viewFlags; }
 DWORD Win32Registry::GetLastResult() { return lastResult_; }
+
+// ---- keys as themselves ----
+
+namespace RegLink {
+
+LSTATUS OpenOwnKey(HKEY parent, const std::wstring& name, REGSAM access, HKEY* key) {
+  return ::RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK, access, key);
+}
+
+bool IsLink(HKEY key) {
+  DWORD type = REG_NONE;
+  return ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+         type == REG_LINK;
+}
+
+LSTATUS DeleteOpenKey(HKEY key) {
+  // Only the native call deletes through a handle; RegDeleteKeyW opens the name again and so
+  // follows a link. ntdll is in every process, so it is looked up, never imported.
+  using NtDeleteKeyCall = LONG(NTAPI*)(HANDLE);
+  using ToDosErrorCall = ULONG(NTAPI*)(LONG);
+  static const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  static const auto deleteKey = QvProc::Get<NtDeleteKeyCall>(ntdll, "NtDeleteKey");
+  static const auto toDosError = QvProc::Get<ToDosErrorCall>(ntdll, "RtlNtStatusToDosError");
+  if (deleteKey == nullptr || toDosError == nullptr) return ERROR_PROC_NOT_FOUND;
+  const LONG status = deleteKey(key);
+  return status == 0 ? ERROR_SUCCESS : static_cast<LSTATUS>(toDosError(status));
+}
+
+}  // namespace RegLink

@@ -152,3 +152,18 @@ class Win32Registry {
 
 // The registry code of a Win32 status (RegResult).
 DWORD RegResultOf(LSTATUS status);
+
+// Keys taken as they are, registry links included: the pieces a deletion needs so that it never
+// acts through a link.
+namespace RegLink {
+
+// RegOpenKeyExW of one component below `parent` with REG_OPTION_OPEN_LINK: a link key opens as
+// itself, not as its target. `access` carries the view flags.
+LSTATUS OpenOwnKey(HKEY parent, const std::wstring& name, REGSAM access, HKEY* key);
+// Whether a key opened as itself is a registry link (its "SymbolicLinkValue" is REG_LINK data).
+bool IsLink(HKEY key);
+// Deletes the key the handle names (opened with DELETE), a link as a link; a key with sub-keys is
+// refused (ERROR_ACCESS_DENIED). The Win32 error, 0 on success.
+LSTATUS DeleteOpenKey(HKEY key);
+
+}  // namespace RegLink

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "base/Win32Registry.h"
@@ -10,6 +11,7 @@
 #include "script/LuaApi.h"
 #include "sysops/QvService.h"
 #include "sysops/QvServiceSeam.h"
+#include "sysops/registry/RegOps.h"
 
 namespace {
 
@@ -78,10 +80,15 @@ int Cleanup(lua_State* state) {
   }
   if (!name.empty()) {
     const std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\" + name;
-    Win32Registry registry(HKEY_LOCAL_MACHINE, 0);
-    if (!registry.DeleteKey(key) && registry.GetLastResult() != RegResult::NotFound) {
+    // The key alone: sub-keys that stay mean the service did not go (logged as a failure).
+    const std::optional<RegOps::CheckedBranch> branch =
+        RegOps::BranchGuard::ForRemoval(HKEY_LOCAL_MACHINE, 0, key);
+    const DWORD error = branch ? RegOps::DeleteSingleKey(*branch) : ERROR_INVALID_PARAMETER;
+    if (!branch) {
+      result = false;
+    } else if (error != ERROR_SUCCESS && RegResultOf(static_cast<LSTATUS>(error)) != RegResult::NotFound) {
       QV_BREL_LOG(QV_ERROR, L"Failed to remove '%s': %d", key.c_str(),
-                  static_cast<int>(registry.GetLastResult()));
+                  static_cast<int>(RegResultOf(static_cast<LSTATUS>(error))));
       result = false;
     }
   }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "base/WildcardMask.h"
 #include "logging/QvBrelLogging.h"
 #include "sysops/msi/MsiGuid.h"
@@ -42,7 +44,18 @@ constexpr wchar_t kMachineProducts[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products";
 
 bool Wipe(const Location& location, const std::wstring& child) {
-  return RegOps::WipeBranch(location.root, location.view, std::wstring(location.path) + L"\\" + child);
+  const std::optional<RegOps::CheckedBranch> branch = RegOps::BranchGuard::ForRemoval(
+      location.root, location.view, std::wstring(location.path) + L"\\" + child);
+  return branch && RegOps::RemoveBranch(*branch);
+}
+
+// The Installer names its keys and values by packed codes: 32 hexadecimal digits. Anything else
+// under its keys (a stray default value, planted names) names nothing of a product.
+bool IsPackedCode(const std::wstring& name) {
+  if (name.size() != 32) return false;
+  for (wchar_t c : name)
+    if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f'))) return false;
+  return true;
 }
 
 std::vector<std::wstring> MachineProducts() {
@@ -77,14 +90,25 @@ bool CleanupProductCode(const std::wstring& productCode) {
 
 std::vector<std::wstring> FindProductsOfUpgradeCode(const std::wstring& packedUpgradeCode) {
   for (const Location& location : kUpgradeCodeLocations) {
-    std::vector<std::wstring> products = RegOps::GetValueKeys(
-        location.root, location.view, std::wstring(location.path) + L"\\" + packedUpgradeCode);
+    std::vector<std::wstring> products;
+    for (std::wstring& name : RegOps::GetValueKeys(location.root, location.view,
+                                                   std::wstring(location.path) + L"\\" + packedUpgradeCode)) {
+      if (IsPackedCode(name))
+        products.push_back(std::move(name));
+      else
+        QV_BREL_LOG(QV_DEBUG, L"Passing over value '%s' under upgrade code '%s': not a packed code",
+                    name.c_str(), packedUpgradeCode.c_str());
+    }
     if (!products.empty()) return products;
   }
   return {};
 }
 
 bool CleanupTransformedUpgradeCode(const std::wstring& packedUpgradeCode) {
+  if (!IsPackedCode(packedUpgradeCode)) {
+    QV_BREL_LOG(QV_ERROR, L"Invalid packed upgrade code : '%s'", packedUpgradeCode.c_str());
+    return false;
+  }
   for (const std::wstring& product : FindProductsOfUpgradeCode(packedUpgradeCode)) {
     QV_BREL_LOG(QV_DEBUG, L"Removing product '%s', based on upgrade code '%s'", product.c_str(),
                 packedUpgradeCode.c_str());
@@ -97,6 +121,10 @@ bool CleanupTransformedUpgradeCode(const std::wstring& packedUpgradeCode) {
 }
 
 bool CleanupPackedProductCode(const std::wstring& packedProductCode) {
+  if (!IsPackedCode(packedProductCode)) {
+    QV_BREL_LOG(QV_ERROR, L"Invalid packed product code : '%s'", packedProductCode.c_str());
+    return false;
+  }
   bool removed = true;
   for (const Location& location : kProductLocations) removed = Wipe(location, packedProductCode) && removed;
   removed = RemoveProductFromComponents(ComponentsKey, packedProductCode) && removed;
@@ -107,17 +135,22 @@ bool CleanupPackedProductCode(const std::wstring& packedProductCode) {
 }
 
 bool RemoveProductFromComponents(const std::wstring& componentsKey, const std::wstring& packedProductCode) {
+  if (!IsPackedCode(packedProductCode)) {
+    QV_BREL_LOG(QV_ERROR, L"Invalid packed product code : '%s'", packedProductCode.c_str());
+    return false;
+  }
+  const std::optional<RegOps::CheckedBranch> components =
+      RegOps::BranchGuard::ForRemoval(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, componentsKey);
+  std::vector<RegOps::CheckedBranch> componentKeys;
+  if (!components || !RegOps::BranchGuard::SubBranches(*components, componentKeys)) return false;
   bool removed = true;
-  for (const std::wstring& component :
-       RegOps::GetSubkeys(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, componentsKey)) {
-    const std::wstring componentKey = componentsKey + L"\\" + component;
+  for (const RegOps::CheckedBranch& component : componentKeys) {
     const std::vector<std::wstring> users =
-        RegOps::GetValueKeys(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, componentKey);
+        RegOps::GetValueKeys(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, component.Text());
     for (const std::wstring& user : users) {
       if (!MsiGuid::SamePacked(user, packedProductCode)) continue;
       removed =
-          (users.size() == 1 ? RegOps::WipeBranch(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, componentKey)
-                             : RegOps::DeleteKey(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, componentKey, user)) &&
+          (users.size() == 1 ? RegOps::RemoveBranch(component) : RegOps::DeleteValue(component, user)) &&
           removed;
     }
   }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "base/Win32Registry.h"
@@ -137,8 +138,10 @@ int DeleteBranchIfEmpty(lua_State* state) {
   ArgCursor args(state);
   const Target target = ReadTarget(args);
   const REGSAM flags = ReadFlags(args);
-  return PushBoolean(state, RegOps::IsBranchEmpty(target.root, flags, target.branch) &&
-                                RegOps::WipeBranch(target.root, flags, target.branch));
+  // Checked once: the emptiness and the removal concern the same key, taken as itself.
+  const std::optional<RegOps::CheckedBranch> branch =
+      RegOps::BranchGuard::ForRemoval(target.root, flags, target.branch);
+  return PushBoolean(state, branch && RegOps::IsBranchEmpty(*branch) && RegOps::RemoveBranch(*branch));
 }
 
 int IsBranchEmpty(lua_State* state) {

@@ -10,6 +10,11 @@
 #include "base/WildcardMask.h"
 #include "logging/QvBrelLogging.h"
 #include "sysops/QvPrivilege.h"
+#include "sysops/registry/RegOpsSeam.h"
+
+namespace RegOpsSeam {
+SetNamedSecurityInfoCall setNamedSecurityInfo = ::SetNamedSecurityInfoW;
+}  // namespace RegOpsSeam
 
 namespace {
 
@@ -22,12 +27,46 @@ const wchar_t* RootPrefix(HKEY root) {
   return L"";
 }
 
-// RemoveByForce of every sub-key of path; all are attempted, true only if all went.
-bool RemoveSubkeys(HKEY root, REGSAM flags, const std::wstring& path) {
-  bool removed = true;
-  for (const std::wstring& name : RegOps::GetSubkeys(root, flags, path))
-    removed = RegOps::RemoveByForce(root, flags, path, name) && removed;
-  return removed;
+// What the walk needs of a key: list it, read its link value, delete it.
+constexpr REGSAM kRemove = DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
+constexpr DWORD kSubkeyNameBuffer = 256;
+
+bool IsMissing(LSTATUS status) { return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND; }
+
+// Sub-key names of an open key; a listing that fails ends early (the delete then reports it).
+std::vector<std::wstring> ListSubkeys(HKEY key) {
+  std::vector<std::wstring> names;
+  wchar_t name[kSubkeyNameBuffer];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kSubkeyNameBuffer;
+    if (::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      return names;
+    names.emplace_back(name, length);
+  }
+}
+
+// Removes parent\name (path is its text) and everything below it, never through a link.
+bool RemoveChild(HKEY parent, const std::wstring& name, const std::wstring& path, HKEY root, REGSAM view) {
+  UniqueHKey key;
+  LSTATUS status = RegLink::OpenOwnKey(parent, name, kRemove | view, key.put());
+  if (status == ERROR_ACCESS_DENIED) {
+    const DWORD error = RegOps::TakeOwnership(root, view, path);
+    if (error != ERROR_SUCCESS)
+      QV_BREL_LOG(QV_WARNING, L"TakeOwnership failed for '%s': %lu", path.c_str(), error);
+    else
+      status = RegLink::OpenOwnKey(parent, name, kRemove | view, key.put());
+  }
+  if (IsMissing(status)) return true;
+  if (status == ERROR_SUCCESS && !RegLink::IsLink(key.get())) {
+    bool removed = true;
+    for (const std::wstring& sub : ListSubkeys(key.get()))
+      removed = RemoveChild(key.get(), sub, path + L"\\" + sub, root, view) && removed;
+    if (!removed) return false;
+  }
+  if (status == ERROR_SUCCESS) status = RegLink::DeleteOpenKey(key.get());
+  if (status == ERROR_SUCCESS || IsMissing(status)) return true;
+  QV_BREL_LOG(QV_ERROR, L"Failed to delete '%s': %d", path.c_str(), static_cast<int>(RegResultOf(status)));
+  return false;
 }
 
 }  // namespace
@@ -83,10 +122,23 @@ std::vector<std::wstring> GetMultiString(HKEY root, REGSAM flags, const std::wst
 }
 
 bool DeleteKey(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key) {
-  Win32Registry registry(root, flags);
-  if (registry.DeleteValue(branch, key) || registry.GetLastResult() == RegResult::NotFound) return true;
-  QV_BREL_LOG(QV_ERROR, L"Failed to delete '%s:%s': %d", branch.c_str(), key.c_str(),
-              static_cast<int>(registry.GetLastResult()));
+  const std::optional<CheckedBranch> checked = BranchGuard::ForValues(root, flags, branch);
+  return checked && DeleteValue(*checked, key);
+}
+
+bool DeleteValue(const CheckedBranch& branch, const std::wstring& key) {
+  if (branch.Parent() == nullptr) return true;
+  UniqueHKey hkey;
+  LSTATUS status = RegLink::OpenOwnKey(branch.Parent(), branch.Name(),
+                                       KEY_SET_VALUE | KEY_QUERY_VALUE | branch.View(), hkey.put());
+  if (status == ERROR_SUCCESS && RegLink::IsLink(hkey.get())) {
+    QV_BREL_LOG(QV_WARNING, L"Refusing branch '%s': it is a registry link", branch.Text().c_str());
+    return false;
+  }
+  if (status == ERROR_SUCCESS) status = ::RegDeleteValueW(hkey.get(), key.c_str());
+  if (status == ERROR_SUCCESS || IsMissing(status)) return true;
+  QV_BREL_LOG(QV_ERROR, L"Failed to delete '%s:%s': %d", branch.Text().c_str(), key.c_str(),
+              static_cast<int>(RegResultOf(status)));
   return false;
 }
 
@@ -114,50 +166,51 @@ bool IsBranchEmpty(HKEY root, REGSAM flags, const std::wstring& branch) {
   return GetValueKeys(root, flags, branch).empty() && GetSubkeys(root, flags, branch).empty();
 }
 
+bool IsBranchEmpty(const CheckedBranch& branch) {
+  if (branch.Parent() == nullptr) return true;
+  UniqueHKey key;
+  const LSTATUS status =
+      RegLink::OpenOwnKey(branch.Parent(), branch.Name(), KEY_QUERY_VALUE | branch.View(), key.put());
+  if (IsMissing(status)) return true;
+  DWORD subkeys = 0, values = 0;
+  return status == ERROR_SUCCESS &&
+         ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                            nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+         subkeys == 0 && values == 0;
+}
+
 bool WipeBranch(HKEY root, REGSAM flags, const std::wstring& branch) {
-  const size_t slash = branch.rfind(L'\\');
-  if (slash == std::wstring::npos) {
-    QV_BREL_LOG(QV_ERROR, L"Invalid branch: '%s'", branch.c_str());
-    return false;
-  }
-  const std::wstring parent = branch.substr(0, slash);
-  const std::wstring child = branch.substr(slash + 1);
-  // One RegDeleteTreeW takes a whole healthy branch at a fraction of the walk's calls; when any key
-  // refuses, it stops with part of the branch gone, and the walk takes what is left.
-  Win32Registry registry(root, flags);
-  if (!child.empty() &&
-      (registry.DeleteTree(parent, child) || registry.GetLastResult() == RegResult::NotFound))
-    return true;
-  return RemoveByForce(root, flags, parent, child);
+  const std::optional<CheckedBranch> checked = BranchGuard::ForRemoval(root, flags, branch);
+  return checked && RemoveBranch(*checked);
 }
 
 bool DeleteBranchByMask(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& mask) {
+  const std::optional<CheckedBranch> checked = BranchGuard::ForRemoval(root, flags, branch);
+  std::vector<CheckedBranch> subBranches;
+  if (!checked || !BranchGuard::SubBranches(*checked, subBranches)) return false;
   bool removed = true;
-  for (const std::wstring& name : GetSubkeys(root, flags, branch))
-    if (QvText::MatchesMask(mask, name)) removed = WipeBranch(root, flags, branch + L"\\" + name) && removed;
+  for (const CheckedBranch& sub : subBranches)
+    if (QvText::MatchesMask(mask, sub.Name())) removed = RemoveBranch(sub) && removed;
   return removed;
 }
 
 bool RemoveByForce(HKEY root, REGSAM flags, const std::wstring& parent, const std::wstring& child) {
-  const std::wstring path = parent + L"\\" + child;
-  if (!RemoveSubkeys(root, flags, path)) return false;
-  Win32Registry registry(root, flags);
-  if (registry.DeleteKey(path)) return true;
-  DWORD code = registry.GetLastResult();
-  if (code == RegResult::AccessDenied) {
-    const DWORD error = TakeOwnership(root, flags, path);
-    if (error != ERROR_SUCCESS) {
-      QV_BREL_LOG(QV_WARNING, L"TakeOwnership failed for '%s': %lu", path.c_str(), error);
-    } else {
-      // A key that refused reading could not be listed before; now its sub-keys can be walked.
-      if (!RemoveSubkeys(root, flags, path)) return false;
-      if (registry.DeleteKey(path)) return true;
-      code = registry.GetLastResult();
-    }
-  }
-  if (code == RegResult::NotFound) return true;
-  QV_BREL_LOG(QV_ERROR, L"Failed to delete '%s': %d", path.c_str(), static_cast<int>(code));
-  return false;
+  return WipeBranch(root, flags, parent + L"\\" + child);
+}
+
+bool RemoveBranch(const CheckedBranch& branch) {
+  // One RegDeleteTreeW would follow a link inside the branch into its target, so the branch is
+  // always walked; with handles relative to the parent that costs no more calls.
+  return branch.Parent() == nullptr ||
+         RemoveChild(branch.Parent(), branch.Name(), branch.Text(), branch.Root(), branch.View());
+}
+
+DWORD DeleteSingleKey(const CheckedBranch& branch) {
+  if (branch.Parent() == nullptr) return ERROR_FILE_NOT_FOUND;
+  UniqueHKey key;
+  const LSTATUS status =
+      RegLink::OpenOwnKey(branch.Parent(), branch.Name(), DELETE | branch.View(), key.put());
+  return static_cast<DWORD>(status == ERROR_SUCCESS ? RegLink::DeleteOpenKey(key.get()) : status);
 }
 
 DWORD TakeOwnership(HKEY root, REGSAM flags, const std::wstring& path) {
@@ -178,12 +231,12 @@ DWORD TakeOwnership(HKEY root, REGSAM flags, const std::wstring& path) {
   QvPrivilege takeOwnership(SE_TAKE_OWNERSHIP_NAME);
   // The owner first, on its own: the privilege grants the right to change the owner but not the
   // right to rewrite the DACL, which the new owner then has.
-  const DWORD owner = ::SetNamedSecurityInfoW(object.data(), type, OWNER_SECURITY_INFORMATION,
-                                              administrators.get(), nullptr, nullptr, nullptr);
+  const DWORD owner = RegOpsSeam::setNamedSecurityInfo(object.data(), type, OWNER_SECURITY_INFORMATION,
+                                                       administrators.get(), nullptr, nullptr, nullptr);
   if (owner != ERROR_SUCCESS) return owner;
-  return ::SetNamedSecurityInfoW(object.data(), type,
-                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                                 nullptr, dacl, nullptr);
+  return RegOpsSeam::setNamedSecurityInfo(object.data(), type,
+                                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                          nullptr, nullptr, dacl, nullptr);
 }
 
 }  // namespace RegOps

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sysops/registry/BranchGuard.h"
+
 namespace RegOps {
 
 // Written by TakeOwnership: full control for Administrators and SYSTEM only, inherited by sub-keys.
@@ -23,8 +25,11 @@ std::vector<std::wstring> GetMultiString(HKEY root, REGSAM flags, const std::wst
 bool SetDWORD(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key, DWORD value);
 bool SetString(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key,
                const std::wstring& text);
-// Deletes one value; a missing value or branch counts as deleted.
+// Deletes one value; a missing value or branch counts as deleted. The branch passes
+// BranchGuard::ForValues, and a branch that is itself a registry link is refused with a warning
+// (the value would be another key's).
 bool DeleteKey(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key);
+bool DeleteValue(const CheckedBranch& branch, const std::wstring& key);
 
 // Sub-key and value names in enumeration order; empty on failure (logged at debug level unless
 // the branch is missing).
@@ -33,15 +38,26 @@ std::vector<std::wstring> GetValueKeys(HKEY root, REGSAM flags, const std::wstri
 // No values and no sub-keys; a missing branch is empty.
 bool IsBranchEmpty(HKEY root, REGSAM flags, const std::wstring& branch);
 
-// Removes the branch with everything below it: in one tree deletion, or else by RemoveByForce;
-// false, logged, for a path without a backslash or when anything of it stays.
+// Every deletion below goes through BranchGuard (refusals logged there) and never through a
+// registry link: a link key inside a branch is removed as a link and never entered.
+
+// Removes the branch with everything below it by RemoveBranch; false, logged, for a branch the
+// guard refuses or when anything of it stays.
 bool WipeBranch(HKEY root, REGSAM flags, const std::wstring& branch);
 // Wipes every direct sub-key of branch whose name matches mask ("*", "?", case-sensitive); true
-// when all of them went (and when none matched).
+// when all of them went (and when none matched). A branch that is a registry link is refused.
 bool DeleteBranchByMask(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& mask);
-// Removes parent\child leaves first. A key refused with access denied is taken over and its branch
-// walked again. A key that is already gone counts as removed; a key that stays keeps its ancestors.
+// RemoveBranch of parent\child.
 bool RemoveByForce(HKEY root, REGSAM flags, const std::wstring& parent, const std::wstring& child);
+// Removes leaves first, each key through a handle relative to its parent. A key refused with
+// access denied is taken over and opened again. A key that is already gone counts as removed; a
+// key that stays keeps its ancestors.
+bool RemoveBranch(const CheckedBranch& branch);
+// Deletes the branch's own key, which must have no sub-keys (a link as a link). The Win32 error:
+// 0, ERROR_FILE_NOT_FOUND for a missing key, ERROR_ACCESS_DENIED for one with sub-keys. Never logs.
+DWORD DeleteSingleKey(const CheckedBranch& branch);
+// No values and no sub-keys of the key itself (a link holds its link value); a missing key is empty.
+bool IsBranchEmpty(const CheckedBranch& branch);
 // Makes Administrators the owner of the key and writes OwnedKeySddl as its protected DACL (with
 // SeTakeOwnershipPrivilege enabled for the call). The Win32 error, 0 on success. Never logs.
 DWORD TakeOwnership(HKEY root, REGSAM flags, const std::wstring& path);

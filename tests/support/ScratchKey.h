@@ -110,6 +110,50 @@ class RefusingKey {
   bool made_ = false;
 };
 
+// A registry link HKLM\<path> in `view` to the key HKLM\<target> of the same view, removed as a
+// link at the end (a plain open or tree deletion would act on the target).
+class MachineLink {
+ public:
+  MachineLink(std::wstring path, REGSAM view, std::wstring_view target)
+      : path_(std::move(path)), view_(view) {
+    std::wstring physical(target);
+    if (view == KEY_WOW64_32KEY && physical.starts_with(L"SOFTWARE\\")) physical.insert(9, L"Wow6432Node\\");
+    const std::wstring nt = L"\\Registry\\Machine\\" + physical;
+    UniqueHKey key;
+    made_ = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                              KEY_ALL_ACCESS | view_, nullptr, key.put(), nullptr) == ERROR_SUCCESS &&
+            ::RegSetValueExW(key.get(), L"SymbolicLinkValue", 0, REG_LINK,
+                             reinterpret_cast<const BYTE*>(nt.data()),
+                             static_cast<DWORD>(nt.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+  }
+  MachineLink(const MachineLink&) = delete;
+  MachineLink& operator=(const MachineLink&) = delete;
+  ~MachineLink() { Remove(path_, view_); }
+
+  bool Made() const { return made_; }
+  // Whether the link key itself is still there.
+  bool Exists() const {
+    UniqueHKey key;
+    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | view_,
+                           key.put()) == ERROR_SUCCESS;
+  }
+  // Deletes the link key at path (not its target); true when it is gone.
+  static bool Remove(const std::wstring& path, REGSAM view) {
+    using NtDeleteKeyCall = LONG(NTAPI*)(HANDLE);
+    const auto deleteKey = reinterpret_cast<NtDeleteKeyCall>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    UniqueHKey key;
+    const LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), REG_OPTION_OPEN_LINK,
+                                           DELETE | KEY_READ | view, key.put());
+    return status == ERROR_FILE_NOT_FOUND || (status == ERROR_SUCCESS && deleteKey(key.get()) == 0);
+  }
+
+ private:
+  std::wstring path_;
+  REGSAM view_;
+  bool made_ = false;
+};
+
 class ScratchKey {
  public:
   static constexpr wchar_t kParent[] = L"SOFTWARE\\QvTest";

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/Utf8.h"
+#include "sysops/msi/MsiGuid.h"
 #include "script/LuaApi.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/MsiRegistration.h"
@@ -188,6 +189,76 @@ TEST_F(MsiCleanupTest, NamesThatMatchNothingRemoveNothing) {
   for (const auto& key : QvTest::RegistrationKeys(product_))
     productAfter += QvTest::DumpTree(key.path, key.view);
   EXPECT_EQ(productAfter, productBefore);
+  EXPECT_EQ(OtherSnapshot(), before);
+}
+
+TEST_F(MsiCleanupTest, OnlyPackedCodesUnderAnUpgradeCodeNameProducts) {
+  const std::wstring packedUpgrade = MsiGuid::Pack(product_.upgradeCode);
+  const std::wstring upgradeKeys[] = {
+      std::wstring(QvTest::kInstallerClasses) + L"\\UpgradeCodes\\" + packedUpgrade,
+      std::wstring(QvTest::kInstallerMachine) + L"\\UpgradeCodes\\" + packedUpgrade};
+  // Value names beside the product's packed code under the family's upgrade code.
+  const struct {
+    const char* what;
+    std::wstring name;
+  } strays[] = {
+      {"default value", L""},
+      {"plain word", L"junk"},
+      {"32 characters, not hexadecimal", std::wstring(32, L'Z')},
+      {"31 hexadecimal digits", std::wstring(31, L'A')},
+  };
+  for (const auto& stray : strays) {
+    SCOPED_TRACE(stray.what);
+    ASSERT_TRUE(QvTest::PlantRegistration(other_));
+    ASSERT_TRUE(QvTest::PlantRegistration(product_));
+    for (const std::wstring& key : upgradeKeys)
+      ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), stray.name.c_str(), REG_SZ, L"",
+                                  sizeof(wchar_t)),
+                ERROR_SUCCESS);
+    const std::wstring before = OtherSnapshot();
+    QvTest::LogCapture capture;
+    ASSERT_TRUE(capture.Start());
+    EXPECT_EQ(Run("Msi.CleanupRegistryUpgradeCode(U)"), "true");
+    EXPECT_EQ(OtherSnapshot(), before);
+    for (const auto& key : QvTest::RegistrationKeys(product_))
+      EXPECT_FALSE(QvTest::MachineKeyExists(key.path, key.view)) << QvText::ToUtf8(key.path);
+    EXPECT_EQ(capture.Count(QvText::ToUtf8(L"Passing over value '" + stray.name + L"' under upgrade code '" +
+                                           packedUpgrade + L"': not a packed code")),
+              1u)
+        << capture.Text();
+    EXPECT_EQ(capture.CountAtOrAbove(QvBrelLogging::LevelWarning), 0) << capture.Text();
+    QvTest::RemoveRegistration(other_);
+  }
+
+  // Called with something that is not a packed code, the clean-ups refuse and remove nothing.
+  ASSERT_TRUE(QvTest::PlantRegistration(other_));
+  const std::wstring before = OtherSnapshot();
+  QvTest::LogCapture capture;
+  ASSERT_TRUE(capture.Start());
+  const struct {
+    const char* call;
+    bool (*run)(const std::wstring&);
+    const wchar_t* logged;
+  } refusals[] = {
+      {"CleanupPackedProductCode", MsiCleanup::CleanupPackedProductCode, L"Invalid packed product code : '"},
+      {"CleanupTransformedUpgradeCode", MsiCleanup::CleanupTransformedUpgradeCode,
+       L"Invalid packed upgrade code : '"},
+      {"RemoveProductFromComponents",
+       [](const std::wstring& code) {
+         return MsiCleanup::RemoveProductFromComponents(MsiCleanup::ComponentsKey, code);
+       },
+       L"Invalid packed product code : '"},
+  };
+  for (const auto& refusal : refusals) {
+    for (const auto& stray : strays) {
+      SCOPED_TRACE(std::string(refusal.call) + ", " + stray.what);
+      EXPECT_FALSE(refusal.run(stray.name));
+      EXPECT_EQ(capture.Count(QvBrelLogging::LevelError, std::string("MsiCleanup::") + refusal.call,
+                              refusal.logged + stray.name + L"'"),
+                1)
+          << capture.Text();
+    }
+  }
   EXPECT_EQ(OtherSnapshot(), before);
 }
 

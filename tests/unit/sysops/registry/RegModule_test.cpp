@@ -94,10 +94,10 @@ TEST_F(RegModuleTest, EveryFunctionGivesOneResultForSuccessAndFailure) {
   const std::wstring v = scratch_.Child(L"v");
   EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::SetDWORD", L"Failed to write '" + v + L"\\nope:Num': 1"), 1);
   EXPECT_EQ(capture.Count(QV_WARNING, "RegOps::GetDWORD", L"Failed to read '" + v + L":Text': 2"), 1);
-  EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::DeleteKey",
+  EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::DeleteValue",
                           L"Failed to delete '" + scratch_.Child(L"locked") + L":Text': 5"),
             1);
-  EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::WipeBranch", L"Invalid branch: 'SOFTWARE'"), 1);
+  EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::BranchGuard::Check", L"Invalid branch: 'SOFTWARE'"), 1);
   EXPECT_EQ(capture.CountAtOrAbove(QV_WARNING), 6)
       << capture.Text();  // the six above and the failed text write and list read
   EXPECT_FALSE(QvTest::MachineKeyExists(v + L"\\nope", KEY_WOW64_64KEY));  // writers create nothing
@@ -153,6 +153,48 @@ TEST_F(RegModuleTest, TheLongestSubKeyNameIsListedAndItsBranchDeleted) {
   EXPECT_EQ(Run("return Reg.DeleteBranch(HKLM, S .. '\\\\p')"), "n:1 boolean:true");
   EXPECT_FALSE(QvTest::MachineKeyExists(scratch_.Child(L"p"), KEY_WOW64_64KEY));
   EXPECT_TRUE(QvTest::MachineKeyExists(scratch_.Path(), KEY_WOW64_64KEY));
+}
+
+TEST_F(RegModuleTest, ScriptDeletionsRefuseEmptyComponentsAndNeverFollowLinks) {
+  // X holds a value and a sub-key; X\\lnk links to O, a branch outside.
+  for (const wchar_t* sub : {L"X\\a", L"O\\inner"}) ASSERT_TRUE(scratch_.Create(KEY_WOW64_64KEY, sub));
+  ASSERT_EQ(Run("return Reg.SetString('x', HKLM, S .. '\\\\X', 'v')"), "n:1 boolean:true");
+  ASSERT_EQ(Run("return Reg.SetString('x', HKLM, S .. '\\\\O', 'v')"), "n:1 boolean:true");
+  QvTest::MachineLink link(scratch_.Child(L"X\\lnk"), KEY_WOW64_64KEY, scratch_.Child(L"O"));
+  ASSERT_TRUE(link.Made());
+  const struct {
+    const char* call;
+    const char* result;
+    const char* logged;  // a fragment of the one warning or error, or null
+  } cases[] = {
+      {"Reg.DeleteBranch(HKLM, S .. '\\\\X\\\\')", "n:1 boolean:false", "Invalid branch: '"},
+      {"Reg.DeleteBranchIfEmpty(HKLM, S .. '\\\\X\\\\')", "n:1 boolean:false", "Invalid branch: '"},
+      {"Reg.DeleteBranchByMask(HKLM, S .. '\\\\\\\\X', '*')", "n:1 boolean:false", "Invalid branch: '"},
+      {"Reg.DeleteKey(HKLM, S .. '\\\\X\\\\', 'v')", "n:1 boolean:false", "Invalid branch: '"},
+      {"Service.Cleanup('QvNoSuchService\\\\')", "n:1 boolean:false", "Invalid branch: '"},
+      {"Reg.DeleteBranch(HKLM, S .. '\\\\X\\\\lnk\\\\inner')", "n:1 boolean:false", "is a registry link"},
+      {"Reg.DeleteKey(HKLM, S .. '\\\\X\\\\lnk', 'v')", "n:1 boolean:false", "is a registry link"},
+      {"Reg.DeleteBranchIfEmpty(HKLM, S .. '\\\\X\\\\lnk')", "n:1 boolean:false", nullptr},
+      {"Reg.GetString(HKLM, S .. '\\\\X', 'v')", "n:1 string:x", nullptr},
+      {"Reg.DeleteBranch(HKLM, S .. '\\\\X')", "n:1 boolean:true", nullptr},
+      {"Reg.BranchExists(HKLM, S .. '\\\\X')", "n:1 boolean:false", nullptr},
+      {"Reg.GetString(HKLM, S .. '\\\\O', 'v')", "n:1 string:x", nullptr},
+      {"Reg.BranchExists(HKLM, S .. '\\\\O\\\\inner')", "n:1 boolean:true", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.call);
+    QvTest::LogCapture capture;
+    ASSERT_TRUE(capture.Start());
+    EXPECT_EQ(Run(std::string("return ") + c.call), c.result);
+    if (c.logged != nullptr) {
+      EXPECT_EQ(capture.Count(c.logged), 1u) << capture.Text();
+    }
+    // Service.Cleanup also reports that no service of that name opens.
+    if (std::string_view(c.call).starts_with("Reg.")) {
+      EXPECT_EQ(capture.CountAtOrAbove(QV_WARNING), c.logged != nullptr ? 1 : 0) << capture.Text();
+    }
+  }
+  EXPECT_FALSE(link.Exists());
 }
 
 }  // namespace

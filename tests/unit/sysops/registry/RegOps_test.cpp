@@ -1,16 +1,20 @@
 // RegOps against the real registry: what the readers log, forced deletion of whole branches (keys
-// that refuse reading, keys that cannot be taken over), the descriptor a take-over writes, masks.
+// that refuse reading, keys that cannot be taken over), the descriptor a take-over writes, masks,
+// and the branch guard every deletion passes (empty components, registry links).
 #include "sysops/registry/RegOps.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/Win32Registry.h"
 #include "logging/QvBrelLogging.h"
+#include "sysops/FileOpsSeam.h"
+#include "sysops/registry/RegOpsSeam.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/ScratchKey.h"
@@ -34,6 +38,15 @@ class RegOpsTest : public ::testing::Test {
       ASSERT_EQ(::RegSetValueExW(key.get(), L"v", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4),
                 ERROR_SUCCESS);
     }
+  }
+  // The value "v" that Build wrote, read in `view`; "" when it is gone.
+  std::wstring Value(REGSAM view, const std::wstring& sub) const {
+    wchar_t data[8] = {};
+    DWORD size = sizeof(data);
+    ::RegGetValueW(HKEY_LOCAL_MACHINE, scratch_.Child(sub).c_str(), L"v",
+                   RRF_RT_REG_SZ | (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY : RRF_SUBKEY_WOW6464KEY),
+                   nullptr, data, &size);
+    return data;
   }
   // A key that refuses opening exists too.
   bool Exists(REGSAM view, const std::wstring& sub) const {
@@ -192,6 +205,154 @@ TEST_F(RegOpsTest, MasksPickSubKeysByWholeNameAndCase) {
     for (const std::wstring& name : left) EXPECT_TRUE(Exists(KEY_WOW64_64KEY, L"M\\" + name + L"\\child"));
     ASSERT_TRUE(QvTest::DeleteMachineTree(scratch_.Child(L"M"), KEY_WOW64_64KEY));
   }
+}
+
+TEST_F(RegOpsTest, EveryDeletingCallRefusesABranchWithAnEmptyComponent) {
+  const std::wstring x = scratch_.Child(L"X");
+  // Split at the last backslash, as a caller holding a parent and a child would.
+  const auto byForce = [](REGSAM view, const std::wstring& text) {
+    const size_t slash = text.rfind(L'\\');
+    return slash == std::wstring::npos ? RegOps::RemoveByForce(HKEY_LOCAL_MACHINE, view, L"", text)
+                                       : RegOps::RemoveByForce(HKEY_LOCAL_MACHINE, view,
+                                                               text.substr(0, slash), text.substr(slash + 1));
+  };
+  const struct {
+    const char* call;
+    std::function<bool(REGSAM, const std::wstring&)> run;
+  } calls[] = {
+      {"WipeBranch",
+       [](REGSAM v, const std::wstring& t) { return RegOps::WipeBranch(HKEY_LOCAL_MACHINE, v, t); }},
+      {"DeleteBranchByMask",
+       [](REGSAM v, const std::wstring& t) {
+         return RegOps::DeleteBranchByMask(HKEY_LOCAL_MACHINE, v, t, L"*");
+       }},
+      {"RemoveByForce", byForce},
+      {"DeleteKey",
+       [](REGSAM v, const std::wstring& t) { return RegOps::DeleteKey(HKEY_LOCAL_MACHINE, v, t, L"v"); }},
+  };
+  // Each names X or its parent with one component empty; the text logged is the branch as joined.
+  const struct {
+    const char* what;
+    std::wstring text;
+  } branches[] = {
+      {"trailing backslash", x + L"\\"},
+      {"inner empty component", scratch_.Path() + L"\\\\X"},
+      {"leading backslash", L"\\" + x},
+      {"empty text", L""},
+  };
+  for (REGSAM view : ScratchKey::kViews) {
+    Build(view, {L"X\\a", L"X\\b", L"X"});
+    for (const auto& call : calls) {
+      for (const auto& branch : branches) {
+        SCOPED_TRACE(std::string(call.call) + ", " + branch.what +
+                     (view == KEY_WOW64_32KEY ? ", 32-bit" : ""));
+        LogCapture capture;
+        ASSERT_TRUE(capture.Start());
+        EXPECT_FALSE(call.run(view, branch.text));
+        for (const wchar_t* sub : {L"X", L"X\\a", L"X\\b"}) EXPECT_EQ(Value(view, sub), L"x") << sub;
+        const std::wstring logged =
+            std::string_view(call.call) == "RemoveByForce" && branch.text.empty() ? L"\\" : branch.text;
+        EXPECT_EQ(capture.Count(QV_ERROR, "RegOps::BranchGuard::Check", L"Invalid branch: '" + logged + L"'"),
+                  1)
+            << capture.Text();
+        EXPECT_EQ(capture.CountAtOrAbove(QV_WARNING), 1) << capture.Text();
+      }
+    }
+  }
+}
+
+TEST_F(RegOpsTest, LinksAreRemovedAsLinksAndNeverEntered) {
+  // F is the family's branch; F\lnk links to O, another vendor's branch, which must survive.
+  const std::wstring f = scratch_.Child(L"F");
+  const std::wstring link = f + L"\\lnk";
+  using Call = std::function<bool(REGSAM)>;
+  const struct {
+    const char* what;
+    Call run;
+    bool result;
+    bool familyStays;  // F\own
+    bool linkStays;
+  } cases[] = {
+      {"the family branch", [&](REGSAM v) { return RegOps::WipeBranch(HKEY_LOCAL_MACHINE, v, f); }, true,
+       false, false},
+      {"by mask",
+       [&](REGSAM v) { return RegOps::DeleteBranchByMask(HKEY_LOCAL_MACHINE, v, scratch_.Path(), L"F"); },
+       true, false, false},
+      {"by force",
+       [&](REGSAM v) { return RegOps::RemoveByForce(HKEY_LOCAL_MACHINE, v, scratch_.Path(), L"F"); }, true,
+       false, false},
+      {"the link itself", [&](REGSAM v) { return RegOps::WipeBranch(HKEY_LOCAL_MACHINE, v, link); }, true,
+       true, false},
+      // Through the link: refused, nothing changes.
+      {"a branch below the link",
+       [&](REGSAM v) { return RegOps::WipeBranch(HKEY_LOCAL_MACHINE, v, link + L"\\inner"); }, false, true,
+       true},
+      {"the link's sub-keys by mask",
+       [&](REGSAM v) { return RegOps::DeleteBranchByMask(HKEY_LOCAL_MACHINE, v, link, L"*"); }, false, true,
+       true},
+      {"a value of the link", [&](REGSAM v) { return RegOps::DeleteKey(HKEY_LOCAL_MACHINE, v, link, L"v"); },
+       false, true, true},
+      {"a value below the link",
+       [&](REGSAM v) { return RegOps::DeleteKey(HKEY_LOCAL_MACHINE, v, link + L"\\inner", L"v"); }, false,
+       true, true},
+  };
+  for (REGSAM view : ScratchKey::kViews) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (view == KEY_WOW64_32KEY ? ", 32-bit" : ", 64-bit"));
+      Build(view, {L"O", L"O\\inner", L"F\\own"});
+      QvTest::MachineLink made(link, view, scratch_.Child(L"O"));
+      ASSERT_TRUE(made.Made());
+      ASSERT_EQ(Value(view, L"F\\lnk\\inner"), L"x");  // the link resolves
+      LogCapture capture;
+      ASSERT_TRUE(capture.Start());
+      EXPECT_EQ(c.run(view), c.result);
+      EXPECT_EQ(Value(view, L"O"), L"x");
+      EXPECT_EQ(Value(view, L"O\\inner"), L"x");
+      EXPECT_EQ(Exists(view, L"F\\own"), c.familyStays);
+      EXPECT_EQ(made.Exists(), c.linkStays);
+      EXPECT_EQ(capture.CountAtOrAbove(QV_WARNING), c.result ? 0 : 1) << capture.Text();
+      EXPECT_EQ(capture.Count("Refusing branch '"), c.result ? 0u : 1u) << capture.Text();
+      ASSERT_TRUE(QvTest::MachineLink::Remove(link, view));
+      ASSERT_TRUE(QvTest::DeleteMachineTree(f, view));
+      ASSERT_TRUE(QvTest::DeleteMachineTree(scratch_.Child(L"O"), view));
+    }
+  }
+}
+
+// Wine answers success to SetNamedSecurityInfoW with SE_REGISTRY_WOW64_32KEY and changes nothing
+// (tests/WINE.md), so the seam records what the take-over asks for and hands it on as Windows
+// would resolve it: the same key under its Wow6432Node name in the 64-bit object space.
+struct SecurityCall {
+  std::wstring object;
+  SE_OBJECT_TYPE type;
+};
+std::vector<SecurityCall> securityCalls;
+
+DWORD WINAPI RecordingSetNamedSecurityInfo(LPWSTR object, SE_OBJECT_TYPE type, SECURITY_INFORMATION parts,
+                                           PSID owner, PSID group, PACL dacl, PACL sacl) {
+  securityCalls.push_back({object, type});
+  std::wstring physical = object;
+  if (type == SE_REGISTRY_WOW64_32KEY && physical.starts_with(L"MACHINE\\SOFTWARE\\"))
+    physical.insert(17, L"Wow6432Node\\");
+  return ::SetNamedSecurityInfoW(physical.data(), SE_REGISTRY_KEY, parts, owner, group, dacl, sacl);
+}
+
+TEST_F(RegOpsTest, TakeOverInThe32BitViewNamesThe32BitObject) {
+  Build(KEY_WOW64_32KEY, {L"T\\a\\b", L"T\\c"});
+  ASSERT_EQ(QvTest::SetMachineKeySecurity(scratch_.Child(L"T\\a"), KEY_WOW64_32KEY, kDenyEveryone),
+            ERROR_SUCCESS);
+  ASSERT_FALSE(QvTest::OpenMachineKey(scratch_.Child(L"T\\a"), KEY_WOW64_32KEY, KEY_READ));
+  securityCalls.clear();
+  FileOpsSeam::ScopedCall<RegOpsSeam::SetNamedSecurityInfoCall> seam(RegOpsSeam::setNamedSecurityInfo,
+                                                                     RecordingSetNamedSecurityInfo);
+  EXPECT_TRUE(RegOps::WipeBranch(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, scratch_.Child(L"T")));
+  EXPECT_FALSE(Exists(KEY_WOW64_32KEY, L"T"));
+  ASSERT_EQ(securityCalls.size(), 2u);  // the owner, then the DACL
+  for (const SecurityCall& call : securityCalls) {
+    EXPECT_EQ(call.type, SE_REGISTRY_WOW64_32KEY);
+    EXPECT_EQ(call.object, L"MACHINE\\" + scratch_.Child(L"T\\a"));
+  }
+  EXPECT_TRUE(QvTest::MachineKeyExists(scratch_.Path(), KEY_WOW64_64KEY));  // the 64-bit twin is untouched
 }
 
 }  // namespace
