@@ -73,6 +73,16 @@ function lib_service_agent.GetName()
   return ""
 end
 
+-- A shortcut value of the operator, checked: the names are joined with the shared desktop and
+-- start-menu folders, so one that climbs out of them would delete someone else's file.
+local function ReadName(operator, suffix, options)
+  local name = ReadAgent(operator .. suffix)
+  if name == "" then
+    return ""
+  end
+  return lib_common.SafeRelativeName("the agent's value '" .. operator .. suffix .. "'", name, options)
+end
+
 -- Shortcut names are stored per operator: without an operator id there are none to read (the names
 -- would start with "_" and belong to no installation).
 local function ReadShortcuts()
@@ -81,7 +91,8 @@ local function ReadShortcuts()
   if operator == "" then
     return shortcuts
   end
-  local desktopName = ReadAgent(operator .. "_ShortcutName")
+  local shortcut = {extension = ".lnk"}
+  local desktopName = ReadName(operator, "_ShortcutName", shortcut)
   if desktopName ~= "" then
     local path = lib_common.SafePath("the agent's desktop shortcut",
                                      FileSystem.GetSpecialPath(SpecialPath_CommonDesktop), desktopName)
@@ -89,10 +100,10 @@ local function ReadShortcuts()
       shortcuts[#shortcuts + 1] = path
     end
   end
-  local folder = ReadAgent(operator .. "_StartMenuFolder")
+  local folder = ReadName(operator, "_StartMenuFolder")
   if folder ~= "" then
     for _, suffix in ipairs({"_ShortcutName", "_QvDiagShortcutName"}) do
-      local name = ReadAgent(operator .. suffix)
+      local name = ReadName(operator, suffix, shortcut)
       if name ~= "" then
         local path = lib_common.SafePath("the agent's start-menu shortcut",
                                          FileSystem.GetSpecialPath(SpecialPath_CommonStartMenuPrograms), folder,
