@@ -91,19 +91,19 @@ local function ReadShortcuts()
   if operator == "" then
     return shortcuts
   end
+  -- Each name is read and checked once: the shortcut's name serves the desktop and the folder.
   local shortcut = {extension = ".lnk"}
-  local desktopName = ReadName(operator, "_ShortcutName", shortcut)
-  if desktopName ~= "" then
+  local names = {ReadName(operator, "_ShortcutName", shortcut), ReadName(operator, "_QvDiagShortcutName", shortcut)}
+  if names[1] ~= "" then
     local path = lib_common.SafePath("the agent's desktop shortcut",
-                                     FileSystem.GetSpecialPath(SpecialPath_CommonDesktop), desktopName)
+                                     FileSystem.GetSpecialPath(SpecialPath_CommonDesktop), names[1])
     if path ~= "" then
       shortcuts[#shortcuts + 1] = path
     end
   end
   local folder = ReadName(operator, "_StartMenuFolder")
   if folder ~= "" then
-    for _, suffix in ipairs({"_ShortcutName", "_QvDiagShortcutName"}) do
-      local name = ReadName(operator, suffix, shortcut)
+    for _, name in ipairs(names) do
       if name ~= "" then
         local path = lib_common.SafePath("the agent's start-menu shortcut",
                                          FileSystem.GetSpecialPath(SpecialPath_CommonStartMenuPrograms), folder,
