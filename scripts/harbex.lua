@@ -53,12 +53,6 @@ function SplitUninstallCommand(command)
   end
 end
 
--- The display name is used as a file and folder name below the common desktop and start menu: a
--- value holding a path separator or naming "." or ".." would reach outside those folders.
-local function IsPlainName(name)
-  return name ~= "." and name ~= ".." and string.find(name, "[\\/:]") == nil
-end
-
 local function GetInstallPath()
   local path = Reg.GetString(HKLM, PRODUCT_BRANCH, "InstallPath", KEY_WOW64_32KEY)
   if lib_common.IsEmpty(path) then
@@ -89,13 +83,14 @@ local function RunUninstaller()
 end
 
 local function ForceRemove()
-  local name = GetProductDisplayName()
+  -- The display name names a start-menu folder that is removed whole and a file on the desktop:
+  -- it must be one plain component, or a damaged value (one space, "..") would name the shared
+  -- folder itself or climb out of it.
+  local name = lib_common.SafeRelativeName("Harbex's value 'ProductName'", GetProductDisplayName(), {single = true})
   local desktopShortcut, startMenuFolder = "", ""
-  if IsPlainName(name) then
+  if name ~= "" then
     desktopShortcut = lib_common.SafePath("the desktop shortcut", FileSystem.GetSpecialPath(SpecialPath_CommonDesktop), name .. ".lnk")
     startMenuFolder = lib_common.SafePath("the start-menu folder", FileSystem.GetSpecialPath(SpecialPath_CommonStartMenuPrograms), name)
-  else
-    Log.Warning("Skipping shortcuts: the display name '" .. name .. "' is not a plain name")
   end
   local installPath = GetInstallPath()
 

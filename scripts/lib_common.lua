@@ -88,12 +88,35 @@ local function IsAbsolute(path)
   return string.match(path, "^%a:\\") ~= nil
 end
 
--- Whether one of the folders on the way to `path` (not its last component) is named "Quorvel".
-local function HasBrandFolder(path)
+-- The components of `path` between backslashes, empty ones included (a doubled or a trailing
+-- backslash gives an empty component).
+local function Components(path)
   local parts = {}
-  for part in string.gmatch(path, "[^\\]+") do
+  for part in string.gmatch(path .. "\\", "([^\\]*)\\") do
     parts[#parts + 1] = part
   end
+  return parts
+end
+
+-- Why Windows would not take `part` as written, or nil: "." and ".." climb, and a trailing dot or
+-- space is stripped, so "Quorvel\.." or "Quorvel\ " would name the folder above the brand folder
+-- (or the brand folder itself) while the text still shows the brand.
+local function RewrittenComponent(part)
+  if part == "." or part == ".." then
+    return "the component '" .. part .. "' leaves the folder"
+  end
+  if string.find(part, "/", 1, true) then
+    return "the component '" .. part .. "' holds '/'"
+  end
+  if string.match(part, "[%. ]$") then
+    return "the component '" .. part .. "' ends in a dot or a space"
+  end
+  return nil
+end
+
+-- Whether one of the folders on the way to `path` (not its last component) is named "Quorvel".
+local function HasBrandFolder(path)
+  local parts = Components(path)
   for i = 1, #parts - 1 do
     if string.lower(parts[i]) == "quorvel" then
       return true
@@ -104,13 +127,21 @@ end
 
 -- The one gate for paths the scripts delete in or terminate processes from. Returns `path`, or ""
 -- with a warning naming `what` when it cannot be trusted: not absolute (an unresolved base folder
--- joined with a name gives a relative path, which would act on the tool's current folder), or,
--- with `needBrand`, without a "Quorvel" folder above its last component (installation paths come
--- from registry data that a damaged value could turn into "C:\" or "C:\Windows").
+-- joined with a name gives a relative path, which would act on the tool's current folder), a
+-- component Windows rewrites (see RewrittenComponent), or, with `needBrand`, without a "Quorvel"
+-- folder above its last component (installation paths come from registry data that a damaged
+-- value could turn into "C:\" or "C:\Windows").
 local function CheckPath(what, path, needBrand)
   if not IsAbsolute(path) then
     Log.Warning("Ignoring " .. what .. " '" .. path .. "': not an absolute path")
     return ""
+  end
+  for _, part in ipairs(Components(path)) do
+    local why = RewrittenComponent(part)
+    if why then
+      Log.Warning("Ignoring " .. what .. " '" .. path .. "': " .. why)
+      return ""
+    end
   end
   if needBrand and not HasBrandFolder(path) then
     Log.Warning("Ignoring " .. what .. " '" .. path .. "': not a Quorvel folder")
@@ -120,7 +151,7 @@ local function CheckPath(what, path, needBrand)
 end
 
 -- `base` joined with each further name, or "" (with a warning) when `base` is empty or the
--- result is not an absolute path.
+-- result is not an absolute path of plain components.
 function lib_common.SafePath(what, base, ...)
   if lib_common.IsEmpty(base) then
     Log.Warning("Skipping " .. what .. ": its base folder is not resolved")
@@ -139,6 +170,42 @@ function lib_common.SafeInstallPath(path, what)
     return ""
   end
   return CheckPath(what or "installation path", path, true)
+end
+
+-- A name read from the registry and joined under a shared folder (the common desktop or
+-- start-menu programs folder): `name`, or "" with a warning naming `what` (the value it came from)
+-- when it could reach outside that folder or name the folder itself. It must be a relative path of
+-- plain components: no drive or colon, no leading backslash, no "/", no empty, "." or ".."
+-- component, no component Windows would strip (ending in a dot or a space, which covers one made of
+-- dots and spaces only). `options.single`: one component only (a folder named after a display
+-- name); `options.extension`: the name must end in it, compared without case.
+function lib_common.SafeRelativeName(what, name, options)
+  options = options or {}
+  local function Refuse(why)
+    Log.Warning("Ignoring " .. what .. " = '" .. tostring(name) .. "': " .. why)
+    return ""
+  end
+  if lib_common.IsEmpty(name) then
+    return Refuse("an empty name")
+  end
+  if string.find(name, ":", 1, true) or string.sub(name, 1, 1) == "\\" then
+    return Refuse("not a relative name")
+  end
+  local parts = Components(name)
+  if options.single and #parts > 1 then
+    return Refuse("more than one component")
+  end
+  for _, part in ipairs(parts) do
+    local why = part == "" and "an empty component" or RewrittenComponent(part)
+    if why then
+      return Refuse(why)
+    end
+  end
+  local extension = options.extension
+  if extension and string.lower(string.sub(name, -#extension)) ~= string.lower(extension) then
+    return Refuse("it does not end in '" .. extension .. "'")
+  end
+  return name
 end
 
 -- Folders under the user-profiles folder; empty when that folder is not resolved.
@@ -177,8 +244,10 @@ function lib_common.RemoveRecursiveExceptFolder(path, exceptFolder)
   if lib_common.IsEmpty(path) then
     return
   end
+  -- Folder names compare without case, as Windows does: the folder kept may exist in any case.
+  local kept = string.lower(exceptFolder)
   for _, name in ipairs(FileSystem.ListDirectory(path, ListDir_Directories)) do
-    if name ~= exceptFolder then
+    if string.lower(name) ~= kept then
       FileSystem.RemoveRecursive(FileSystem.MakePath(path, name))
     end
   end

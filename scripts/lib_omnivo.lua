@@ -91,6 +91,10 @@ local function ReadShortcuts()
   end
   for _, entry in ipairs(SHORTCUT_VALUES) do
     local name = Reg.GetString(HKLM, entry[1], entry[3], entry[2])
+    -- Joined with a shared folder: a name that climbs out of it would delete someone else's file.
+    if name ~= "" then
+      name = lib_common.SafeRelativeName("the suite's value '" .. entry[3] .. "'", name, {extension = ".lnk"})
+    end
     if name ~= "" then
       local path = lib_common.SafePath("the suite's shortcut", entry[4] and desktop or programs, name)
       if path ~= "" then

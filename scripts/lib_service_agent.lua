@@ -73,6 +73,16 @@ function lib_service_agent.GetName()
   return ""
 end
 
+-- A shortcut value of the operator, checked: the names are joined with the shared desktop and
+-- start-menu folders, so one that climbs out of them would delete someone else's file.
+local function ReadName(operator, suffix, options)
+  local name = ReadAgent(operator .. suffix)
+  if name == "" then
+    return ""
+  end
+  return lib_common.SafeRelativeName("the agent's value '" .. operator .. suffix .. "'", name, options)
+end
+
 -- Shortcut names are stored per operator: without an operator id there are none to read (the names
 -- would start with "_" and belong to no installation).
 local function ReadShortcuts()
@@ -81,18 +91,19 @@ local function ReadShortcuts()
   if operator == "" then
     return shortcuts
   end
-  local desktopName = ReadAgent(operator .. "_ShortcutName")
-  if desktopName ~= "" then
+  -- Each name is read and checked once: the shortcut's name serves the desktop and the folder.
+  local shortcut = {extension = ".lnk"}
+  local names = {ReadName(operator, "_ShortcutName", shortcut), ReadName(operator, "_QvDiagShortcutName", shortcut)}
+  if names[1] ~= "" then
     local path = lib_common.SafePath("the agent's desktop shortcut",
-                                     FileSystem.GetSpecialPath(SpecialPath_CommonDesktop), desktopName)
+                                     FileSystem.GetSpecialPath(SpecialPath_CommonDesktop), names[1])
     if path ~= "" then
       shortcuts[#shortcuts + 1] = path
     end
   end
-  local folder = ReadAgent(operator .. "_StartMenuFolder")
+  local folder = ReadName(operator, "_StartMenuFolder")
   if folder ~= "" then
-    for _, suffix in ipairs({"_ShortcutName", "_QvDiagShortcutName"}) do
-      local name = ReadAgent(operator .. suffix)
+    for _, name in ipairs(names) do
       if name ~= "" then
         local path = lib_common.SafePath("the agent's start-menu shortcut",
                                          FileSystem.GetSpecialPath(SpecialPath_CommonStartMenuPrograms), folder,

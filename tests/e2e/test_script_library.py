@@ -9,9 +9,22 @@ from conftest import DRIVE_C, run
 from scripthost import lua, lua_list, lua_string
 
 
-def test_path_gate_accepts_only_absolute_paths_inside_a_quorvel_folder():
-    # (function, arguments, accepted result or "" when refused)
+def test_path_gate_accepts_only_absolute_plain_paths_inside_a_quorvel_folder():
+    # (function, arguments, accepted result or "" when refused). A component Windows rewrites (".",
+    # "..", a trailing dot or space, "/") is refused wherever it is: the text would still show the
+    # brand folder while the path names the folder above it, or a shared folder's parent.
     cases = [
+        ("SafePath", ["what", "C:\\Users\\Public\\Desktop", "..\\..\\..\\Windows\\win.ini"], ""),
+        ("SafePath", ["what", "C:\\ProgramData", "Quorvel "], ""),
+        ("SafePath", ["what", "C:\\ProgramData", "Quorvel.", "Log"], ""),
+        ("SafePath", ["what", "C:\\ProgramData", "Quorvel/../Windows"], ""),
+        ("SafePath", ["what", "C:\\ProgramData", "v1.2 x", "a.lnk"], "C:\\ProgramData\\v1.2 x\\a.lnk"),
+        ("SafeInstallPath", ["C:\\Program Files (x86)\\Quorvel\\.."], ""),
+        ("SafeInstallPath", ["C:\\Quorvel\\..\\Windows"], ""),
+        ("SafeInstallPath", ["C:\\Quorvel\\ "], ""),
+        ("SafeInstallPath", ["C:\\Program Files (x86)\\Quorvel \\Harbex"], ""),
+        ("SafeInstallPath", ["C:\\Quorvel\\.\\Harbex"], ""),
+        ("SafeInstallPath", ["C:\\Quorvel\\Tunnel SDK 3.1"], "C:\\Quorvel\\Tunnel SDK 3.1"),
         ("SafePath", ["what", ""], ""),
         ("SafePath", ["what", "", "Quorvel"], ""),
         ("SafePath", ["what", "relative", "Quorvel"], ""),
@@ -42,7 +55,9 @@ def folder():
     shutil.rmtree(root, ignore_errors=True)
 
 
-def test_remove_recursive_except_folder_keeps_the_excepted_folder_whole(folder):
+# Windows compares names without case: the logger reuses the log folder in whatever case exists.
+@pytest.mark.parametrize("excepted", ["UninstallationTool", "uninstallationtool", "UNINSTALLATIONTOOL"])
+def test_remove_recursive_except_folder_keeps_the_excepted_folder_whole(folder, excepted):
     # (path below the folder, survives)
     layout = [
         ("stray.txt", False),
@@ -62,9 +77,36 @@ def test_remove_recursive_except_folder_keeps_the_excepted_folder_whole(folder):
         else:
             target.mkdir(parents=True, exist_ok=True)
     path = lua_string("C:\\" + folder.name)
-    lua("lib_common.lua", f"return lib_common.RemoveRecursiveExceptFolder({path}, 'UninstallationTool')")
+    lua("lib_common.lua", f"return lib_common.RemoveRecursiveExceptFolder({path}, {lua_string(excepted)})")
     assert [(p, folder.joinpath(*p.split("\\")).exists()) for p, _ in layout] == layout
     assert folder.is_dir()
+
+
+def test_names_joined_under_shared_folders_must_be_plain_relative_names():
+    # (name, options, accepted): what a damaged shortcut or display-name value must not do is climb
+    # out of the shared folder, name the shared folder itself, or name another kind of file.
+    lnk, single = "{extension = '.lnk'}", "{single = true}"
+    cases = [
+        ("Quorvel Omnivo\\Quorvel Support Tool.LNK", lnk, True),
+        ("Quorvel Service Agent", "nil", True),
+        ("Quorvel Harbex 5.6", single, True),
+        ("..\\..\\..\\Windows\\win.ini", "nil", False),
+        (".\\x.lnk", lnk, False),
+        ("C:\\Windows\\x.lnk", lnk, False),
+        ("C:x.lnk", lnk, False),
+        ("\\Windows\\x.lnk", lnk, False),
+        ("Quorvel/../../x.lnk", lnk, False),
+        ("Quorvel\\\\x.lnk", lnk, False),
+        ("Quorvel \\x.lnk", lnk, False),
+        ("x.lnk ", lnk, False),
+        (" ", "nil", False),
+        ("win.ini", lnk, False),
+        ("Quorvel Harbex\\Sub", single, False),
+        ("..", single, False),
+    ]
+    calls = ",".join(f"lib_common.SafeRelativeName('v', {lua_string(n)}, {o})" for n, o, _ in cases)
+    got = lua("lib_common.lua", "return {" + calls + "}")
+    assert got == [n if accepted else "" for n, _, accepted in cases]
 
 
 @pytest.fixture

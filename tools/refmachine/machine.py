@@ -142,6 +142,18 @@ class Machine:
         else:
             self._wine("reg", "delete", physical, "/v", name, "/f")
 
+    def plant_registry_link(self, key, target):
+        """Creates a registry link at `key` (an HKLM key, physical view) to `target` ("HKLM\\…"),
+        inside the machine's session: only the server makes links (regedit has no form for them)."""
+        root, sub = builder.split_item_key(key)
+        physical = builder.physical(root, sub)
+        assert physical.startswith("HKEY_LOCAL_MACHINE\\") and target.startswith("HKLM\\"), (key, target)
+        self.start()
+        helper = self.template.parents[1] / "make_reg_link.exe"
+        done = self._wine(helper, physical[len("HKEY_LOCAL_MACHINE\\"):],
+                          "\\Registry\\Machine\\" + target[len("HKLM\\"):])
+        assert done.returncode == 0, (key, target, done.returncode)
+
     def path(self, windows_path):
         """The unix path of a Windows path on this machine."""
         return builder.unix_path(self.prefix, windows_path)
