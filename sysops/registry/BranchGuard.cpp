@@ -11,6 +11,8 @@ constexpr REGSAM kInspect = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
 constexpr DWORD kSubkeyNameBuffer = 256;
 
 // Links the system itself keeps above the branches the scripts name; they are followed by name.
+// In the 32-bit view "SOFTWARE\Classes" is the shared class store, which the system reaches
+// through a link of its own (Wine keeps "Software\Wow6432Node\Classes" as one).
 struct SystemLink {
   HKEY root;
   const wchar_t* path;
@@ -18,6 +20,7 @@ struct SystemLink {
 const SystemLink kSystemLinks[] = {
     {HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet"},
     {HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current"},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes"},
 };
 
 bool IsSystemLink(HKEY root, const std::wstring& path) {

@@ -57,7 +57,10 @@ bool RemoveChild(HKEY parent, const std::wstring& name, const std::wstring& path
       status = RegLink::OpenOwnKey(parent, name, kRemove | view, key.put());
   }
   if (IsMissing(status)) return true;
-  if (status == ERROR_SUCCESS && !RegLink::IsLink(key.get())) {
+  const bool link = status == ERROR_SUCCESS && RegLink::IsLink(key.get());
+  // A link inside a family branch is no family data: only the link goes, never what it names.
+  if (link) QV_BREL_LOG(QV_WARNING, L"Removing registry link '%s' as a link: its target stays", path.c_str());
+  if (status == ERROR_SUCCESS && !link) {
     bool removed = true;
     for (const std::wstring& sub : ListSubkeys(key.get()))
       removed = RemoveChild(key.get(), sub, path + L"\\" + sub, root, view) && removed;

@@ -310,12 +310,33 @@ TEST_F(RegOpsTest, LinksAreRemovedAsLinksAndNeverEntered) {
       EXPECT_EQ(Value(view, L"O\\inner"), L"x");
       EXPECT_EQ(Exists(view, L"F\\own"), c.familyStays);
       EXPECT_EQ(made.Exists(), c.linkStays);
-      EXPECT_EQ(capture.CountAtOrAbove(QV_WARNING), c.result ? 0 : 1) << capture.Text();
+      // Either the refusal or the link's removal is named, once.
+      EXPECT_EQ(capture.CountAtOrAbove(QV_WARNING), 1) << capture.Text();
       EXPECT_EQ(capture.Count("Refusing branch '"), c.result ? 0u : 1u) << capture.Text();
+      EXPECT_EQ(capture.Count("Removing registry link '"), c.linkStays ? 0u : 1u) << capture.Text();
       ASSERT_TRUE(QvTest::MachineLink::Remove(link, view));
       ASSERT_TRUE(QvTest::DeleteMachineTree(f, view));
       ASSERT_TRUE(QvTest::DeleteMachineTree(scratch_.Child(L"O"), view));
     }
+  }
+}
+
+// The class store of the 32-bit view lies behind the system's own link: branches below it (a
+// product's class registration) still go, and the class store itself stays.
+TEST_F(RegOpsTest, BranchesBelowTheSystemsOwnLinksGo) {
+  const std::wstring clsid =
+      L"SOFTWARE\\Classes\\CLSID\\{QvTest-" + std::to_wstring(::GetCurrentProcessId()) + L"}";
+  for (REGSAM view : ScratchKey::kViews) {
+    SCOPED_TRACE(view == KEY_WOW64_32KEY ? "32-bit" : "64-bit");
+    UniqueHKey key;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (clsid + L"\\TrialData").c_str(), 0, nullptr, 0,
+                                KEY_WRITE | view, nullptr, key.put(), nullptr),
+              ERROR_SUCCESS);
+    key.reset();
+    EXPECT_TRUE(RegOps::WipeBranch(HKEY_LOCAL_MACHINE, view, clsid));
+    Win32Registry registry(HKEY_LOCAL_MACHINE, view);
+    EXPECT_FALSE(registry.KeyExists(clsid));
+    EXPECT_TRUE(registry.KeyExists(L"SOFTWARE\\Classes\\CLSID"));
   }
 }
 
