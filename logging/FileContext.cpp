@@ -85,9 +85,9 @@ bool FileContextBase::PinFolders(FileSystem::FolderPins& pins, bool existingOnly
     return false;
   }
   const auto& folders = pins.Folders();
-  const std::wstring rootOwner = QueryFolderOwner(folders.front().path, folders.front().handle.get());
+  const std::wstring rootOwner = QueryFolderOwner(folders.front().path, folders.front().handle);
   for (std::size_t i = 1; i < folders.size(); ++i) {
-    const std::wstring owner = QueryFolderOwner(folders[i].path, folders[i].handle.get());
+    const std::wstring owner = QueryFolderOwner(folders[i].path, folders[i].handle);
     if (IsTrustedOwner(owner, rootOwner)) continue;
     // Its owner could have made it, or could still make it, lead anywhere.
     ReportRefusal(L"'" + folders[i].path + L"' is owned by " + (owner.empty() ? L"an unknown owner" : owner) +

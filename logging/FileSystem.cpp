@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/HandleInfo.h"
+#include "base/PathText.h"
 #include "base/RestartSchedule.h"
 
 namespace QvBrelLogging::FileSystem {
@@ -18,9 +19,6 @@ using QvHandleInfo::SamePath;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // The entry itself, whether a link or a folder.
 constexpr DWORD kEntryFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
-// A folder handle counts for sharing only with a data access right; without delete sharing it
-// then keeps the folder from being renamed or removed.
-constexpr DWORD kPinAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE;
 
 enum class Kind {
   Missing,
@@ -103,39 +101,23 @@ bool RemoveLink(Entry& entry, const std::wstring& path) {
 
 bool FolderPins::Pin(const std::wstring& root, const std::wstring& path, bool existingOnly) {
   Release();
-  std::size_t end = root.size();
-  for (;;) {
-    const std::wstring current = path.substr(0, end);
-    UniqueFileHandle handle(::CreateFileW(current.c_str(), kPinAccess, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                          nullptr, OPEN_EXISTING, kEntryFlags, nullptr));
-    const DWORD attributes = handle ? AttributesOf(handle.get()) : INVALID_FILE_ATTRIBUTES;
-    const std::wstring resolved = handle ? FinalPath(handle.get()) : std::wstring();
-    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    // Each folder must be found right inside the one pinned above it: a link the system followed
-    // resolves to its target.
-    const bool inPlace =
-        !resolved.empty() &&
-        (folders_.empty() || SamePath(resolved, resolved_ + current.substr(folders_.back().path.size())));
-    if (!folder || !inPlace) {
-      // Nothing there, or a link: what a directory walk creates or replaces.
-      const bool replaceable = attributes == INVALID_FILE_ATTRIBUTES ||
-                               (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
-      const bool stop = existingOnly && !folders_.empty() && replaceable;
-      if (!stop) Release();
-      return stop;
-    }
-    folders_.push_back({current, std::move(handle)});
-    resolved_ = resolved;
-    if (end >= path.size()) return true;
-    end = std::min(path.find(L'\\', end + 1), path.size());
+  if (!guard_.Acquire(path, QvPath::PathGuard::Last::Hold, existingOnly)) return false;
+  // The folders of `root` itself: the volume root and one for each component after it.
+  std::size_t rootDepth = 1;
+  const std::size_t rootLength = QvPath::RootLength(root);
+  if (root.size() > rootLength) rootDepth += 1 + std::count(root.begin() + rootLength, root.end(), L'\\');
+  if (guard_.HeldCount() < rootDepth || (!existingOnly && !guard_.HoldsAll())) {
+    Release();
+    return false;
   }
+  for (std::size_t index = rootDepth - 1; index < guard_.HeldCount(); ++index)
+    folders_.push_back({guard_.HeldPath(index), guard_.HeldHandle(index)});
+  return true;
 }
 
 void FolderPins::Release() {
-  // Deepest first, as they were opened top down.
-  while (!folders_.empty()) folders_.pop_back();
-  resolved_.clear();
+  folders_.clear();
+  guard_.Release();
 }
 
 File::~File() = default;

@@ -11,39 +11,41 @@
 #include <string_view>
 #include <vector>
 
+#include "base/PathGuard.h"
 #include "base/UniqueHandle.h"
 
 namespace QvBrelLogging::FileSystem {
 
-// Handles on a folder and on every folder above it up to a root, each opened without delete
-// sharing: while they are held none of them can be renamed, removed or replaced by a link.
+// Handles on a folder and on every folder above it, held by the path guard (base/PathGuard.h) from
+// the volume root down, each without delete sharing: while they are held none of them can be
+// renamed, removed or replaced by a link.
 class FolderPins {
  public:
   struct Folder {
     std::wstring path;  // as built from the root
-    UniqueFileHandle handle;
+    HANDLE handle;      // owned by the guard
   };
 
   FolderPins() = default;
   FolderPins(const FolderPins&) = delete;
   FolderPins& operator=(const FolderPins&) = delete;
 
-  // Pins `root`, then each folder of `path` below it (`path` is `root` + "\..."). False, holding
-  // nothing, when one is missing, not a folder, a reparse point, or resolves anywhere but inside
-  // the folder above it. With `existingOnly`, stops without failing at the first folder that is
+  // Pins every folder of `path` (`root` + "\..."), the ones above `root` included. False, holding
+  // nothing, when one is missing, not a folder, a link, or resolves anywhere but inside the folder
+  // above it. With `existingOnly`, stops without failing at the first folder below `root` that is
   // missing or a link, holding the ones above it.
   bool Pin(const std::wstring& root, const std::wstring& path, bool existingOnly = false);
   void Release();
   bool Held() const { return !folders_.empty(); }
-  // Root first.
+  // From `root` down.
   const std::vector<Folder>& Folders() const { return folders_; }
   // The deepest pinned folder as the system resolves it ("\\?\C:\..."); entries inside it
   // are addressed below this path.
-  const std::wstring& Resolved() const { return resolved_; }
+  const std::wstring& Resolved() const { return guard_.Resolved(); }
 
  private:
+  QvPath::PathGuard guard_;
   std::vector<Folder> folders_;
-  std::wstring resolved_;
 };
 
 // One file handle, invalid when closed. Every operation but IsOpen does nothing on a closed file.

@@ -36,4 +36,16 @@ bool CreateDirectoryRecursive(const std::wstring& path) {
   return true;
 }
 
+bool CreateGuardedDirectories(QvPath::PathGuard& guard) {
+  const DWORD attributes = ::GetFileAttributesW(guard.Path().c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+  while (guard.MissingCount() > 0) {
+    if (!::CreateDirectoryW(guard.MissingFolder(0).c_str(), nullptr) &&
+        ::GetLastError() != ERROR_ALREADY_EXISTS)
+      return false;
+    if (!guard.HoldNext()) return false;
+  }
+  return ::CreateDirectoryW(guard.Path().c_str(), nullptr) != FALSE;
+}
+
 }  // namespace FileOps

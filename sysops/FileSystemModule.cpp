@@ -8,10 +8,12 @@
 
 #include "base/DirectoryListing.h"
 #include "base/RestartSchedule.h"
+#include "base/PathGuard.h"
 #include "base/PathText.h"
+#include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
+#include "sysops/DirectoryCreate.h"
 #include "sysops/FileOps.h"
-#include "sysops/PathGuard.h"
 #include "sysops/QvPath.h"
 #include "sysops/WellKnownFolders.h"
 #include "sysops/registry/Win32RegistryForPath.h"
@@ -33,26 +35,29 @@ DWORD AttributesOf(const std::wstring& path) {
   return ::GetFileAttributesW(QvPath::ToSystemPath(path).c_str());
 }
 
-// Removes a tree, or a link as a link. A missing path reads as every attribute set, so it takes
-// the link branch, where not-found counts as removed.
-bool RemoveTreeOrLink(const std::wstring& path) {
-  const DWORD attributes = AttributesOf(path);
-  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? FileOpsInternal::TryWipeDirectory(path)
-                                                     : FileOpsInternal::TryWipeRecursive(path);
+// Every change goes through the guard; a refusal is a warning naming the path.
+bool Guard(QvPath::PathGuard& guard, const std::wstring& path,
+           QvPath::PathGuard::Last last = QvPath::PathGuard::Last::Free) {
+  if (guard.Acquire(path, last)) return true;
+  QV_BREL_LOG(QV_WARNING, L"Refusing '%s': %s", path.c_str(), guard.Refusal().c_str());
+  return false;
 }
 
-// Removes the folder of `path` when it is empty now. The guard holds that folder while it checks
-// the path, so it is let go and the folder checked on its own.
+// Removes the folder of the guarded path when it is empty now. The guard holds that folder while
+// it checks the path, so it is let go and the folder checked on its own. An item directly below a
+// volume root has no folder to remove: the root always stays.
 bool RemoveParentIfEmpty(QvPath::PathGuard& guard, const std::wstring& path, bool& splits) {
   std::wstring folder, name;
   guard.Release();
   splits = QvPath::Split(path, folder, name);
+  const std::wstring asRoot = folder + L"\\";
+  if (splits && QvPath::RootLength(asRoot) == asRoot.size()) splits = false;
   if (!splits) return true;
-  return guard.Acquire(folder) && FileOps::WipeDirectoryIfEmpty(folder);
+  return Guard(guard, folder) && FileOps::WipeDirectoryIfEmpty(guard.Path());
 }
 
-bool DeleteOneFile(const std::wstring& path) {
-  const DWORD attributes = AttributesOf(path);
+bool DeleteOneFile(const QvPath::CheckedPath& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
   // A missing path reads as every attribute set, the directory bit included.
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
   return FileOpsInternal::TryWipeFile(path, attributes);
@@ -73,7 +78,8 @@ bool HasPendingOperation(const std::wstring& prefix) {
   if (prefix.empty()) return false;
   QvPath::Win32RegistryForPath registry(HKEY_LOCAL_MACHINE);
   std::vector<BYTE> data;
-  if (!registry.GetMultiStringRaw(QvRestartSchedule::kSessionManagerKey, QvRestartSchedule::kPendingValue, data))
+  if (!registry.GetMultiStringRaw(QvRestartSchedule::kSessionManagerKey, QvRestartSchedule::kPendingValue,
+                                  data))
     return false;
   const std::wstring_view units(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
   return units.size() >= 2 && QvRestartSchedule::HasEntryWithPrefix(units, prefix);
@@ -81,18 +87,11 @@ bool HasPendingOperation(const std::wstring& prefix) {
 
 bool MakeDirectories(const std::wstring& path) {
   QvPath::PathGuard guard;
-  if (!guard.Acquire(path)) return false;
-  const DWORD attributes = AttributesOf(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
-  // Each folder made on the way is checked and held before the next goes into it, so one swapped
-  // for a link right after it was made is not followed.
-  for (const std::wstring& folder : guard.Missing()) {
-    if (!::CreateDirectoryW(QvPath::ToSystemPath(folder).c_str(), nullptr) &&
-        ::GetLastError() != ERROR_ALREADY_EXISTS)
-      return false;
-    if (!guard.HoldNext()) return false;
-  }
-  return ::CreateDirectoryW(QvPath::ToSystemPath(path).c_str(), nullptr) != FALSE;
+  if (!Guard(guard, path)) return false;
+  if (FileOps::CreateGuardedDirectories(guard)) return true;
+  if (!guard.Refusal().empty())
+    QV_BREL_LOG(QV_WARNING, L"Refusing '%s': %s", path.c_str(), guard.Refusal().c_str());
+  return false;
 }
 
 }  // namespace
@@ -123,9 +122,9 @@ int CopyFile(lua_State* state) {
   const std::wstring target = PathArgument(args);
   // A link at the target itself would have the copy overwrite whatever it points to.
   QvPath::PathGuard guard;
-  if (!guard.Acquire(target, true)) return PushBoolean(state, false);
-  return PushBoolean(state, ::CopyFileW(QvPath::ToSystemPath(source).c_str(),
-                                        QvPath::ToSystemPath(target).c_str(), FALSE) != FALSE);
+  if (!Guard(guard, target, QvPath::PathGuard::Last::Check)) return PushBoolean(state, false);
+  return PushBoolean(state,
+                     ::CopyFileW(QvPath::ToSystemPath(source).c_str(), guard.Path().c_str(), FALSE) != FALSE);
 }
 
 int MkDir(lua_State* state) {
@@ -146,7 +145,7 @@ int RemoveRecursive(lua_State* state) {
   const std::wstring path = PathArgument(args);
   if (path.empty()) return PushBoolean(state, true);
   QvPath::PathGuard guard;
-  return PushBoolean(state, guard.Acquire(path) && RemoveTreeOrLink(path));
+  return PushBoolean(state, Guard(guard, path) && FileOpsInternal::TryWipeRecursive(guard.Path()));
 }
 
 int HasPendingFileOperation(lua_State* state) {
@@ -158,14 +157,14 @@ int DeleteFile(lua_State* state) {
   ArgCursor args(state);
   const std::wstring path = PathArgument(args);
   QvPath::PathGuard guard;
-  return PushBoolean(state, guard.Acquire(path) && DeleteOneFile(path));
+  return PushBoolean(state, Guard(guard, path) && DeleteOneFile(guard.Path()));
 }
 
 int DeleteFileAndParent(lua_State* state) {
   ArgCursor args(state);
   const std::wstring path = PathArgument(args);
   QvPath::PathGuard guard;
-  if (!guard.Acquire(path) || !DeleteOneFile(path)) return PushBoolean(state, false);
+  if (!Guard(guard, path) || !DeleteOneFile(guard.Path())) return PushBoolean(state, false);
   bool splits = false;
   RemoveParentIfEmpty(guard, path, splits);  // a folder that stays is no failure here
   return PushBoolean(state, true);
@@ -175,15 +174,15 @@ int RemoveDirectoryIfEmpty(lua_State* state) {
   ArgCursor args(state);
   const std::wstring path = PathArgument(args);
   QvPath::PathGuard guard;
-  return PushBoolean(state, guard.Acquire(path) && FileOps::WipeDirectoryIfEmpty(path));
+  return PushBoolean(state, Guard(guard, path) && FileOps::WipeDirectoryIfEmpty(guard.Path()));
 }
 
 int RemoveDirectoryRecursiveAndParentIfEmpty(lua_State* state) {
   ArgCursor args(state);
   const std::wstring path = PathArgument(args);
   QvPath::PathGuard guard;
-  if (!guard.Acquire(path)) return PushBoolean(state, false);
-  if (!RemoveTreeOrLink(path)) return PushBoolean(state, false);
+  if (!Guard(guard, path) || !FileOpsInternal::TryWipeRecursive(guard.Path()))
+    return PushBoolean(state, false);
   bool splits = false;
   const bool removed = RemoveParentIfEmpty(guard, path, splits);
   return PushBoolean(state, !splits || removed);

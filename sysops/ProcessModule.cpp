@@ -243,7 +243,20 @@ bool StartProcessWithArguments(const std::wstring& path, const std::wstring& arg
   return true;
 }
 
-int TerminateAllFromPath(lua_State* state) { return Terminate(state, MatchRule::AllFromPath); }
+int TerminateAllFromPath(lua_State* state) {
+  Lua::ArgCursor args(state);
+  const std::wstring folder = Lua::ToWide(args.String());
+  // The folder names what goes: text Windows would rewrite ("..", "Prog.", "/") is refused rather
+  // than matched. A relative or empty folder matches no program, as before.
+  std::wstring component;
+  const QvPath::PathProblem problem = QvPath::CheckCanonical(folder, &component);
+  if (problem != QvPath::PathProblem::None && problem != QvPath::PathProblem::NotAbsolute) {
+    QV_BREL_LOG(QV_WARNING, L"Refusing '%s': %s", folder.c_str(),
+                QvPath::DescribeProblem(problem, component).c_str());
+    return PushBoolean(state, false);
+  }
+  return PushBoolean(state, Lua::Process::TerminateProcesses(folder, MatchRule::AllFromPath));
+}
 int TerminateByPath(lua_State* state) { return Terminate(state, MatchRule::ByPath); }
 int TerminateByName(lua_State* state) { return Terminate(state, MatchRule::ByName); }
 int TerminateByNameMask(lua_State* state) { return Terminate(state, MatchRule::ByNameMask); }

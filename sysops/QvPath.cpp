@@ -3,42 +3,35 @@
 #include "sysops/QvPath.h"
 
 #include "base/DirectoryListing.h"
+#include "base/PathGuard.h"
 #include "base/RestartSchedule.h"
+#include "base/TreeWalk.h"
 #include "logging/QvBrelLogging.h"
 
 namespace {
 
-// CreateDirectoryW refuses paths of MAX_PATH - 12 characters and more (room for an 8.3 name).
-constexpr std::size_t ShortPathLimit = MAX_PATH - 12;
-
-bool ScheduleDeletion(const std::wstring& path) {
-  return QvRestartSchedule::ScheduleDeletion(QvPath::ToSystemPath(path));
-}
-
-// One folder whose attributes the caller has read: its entries, then the folder itself.
-bool RemoveTree(const std::wstring& path, DWORD attributes, bool delayIfLocked) {
-  bool success = true;
-  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    QvPath::DirectoryListing listing(QvPath::ToSystemPath(QvPath::Join(path, L"*")));
-    if (!listing.Opened()) return false;
-    while (listing.Next()) {
-      const std::wstring child = QvPath::Join(path, listing.Name());
-      if (listing.IsDirectory()) {
-        success &= RemoveTree(child, listing.Attributes(), delayIfLocked);
-        continue;
-      }
-      const std::wstring systemChild = QvPath::ToSystemPath(child);
-      if (listing.Attributes() & FILE_ATTRIBUTE_READONLY)
-        ::SetFileAttributesW(systemChild.c_str(), listing.Attributes() & ~FILE_ATTRIBUTE_READONLY);
-      if (!::DeleteFileW(systemChild.c_str())) success &= delayIfLocked && ScheduleDeletion(child);
-    }
-    // An enumeration that broke off leaves entries nobody looked at.
-    if (!listing.Completed()) success = false;
+// The working directory's policy for the tree walk: plain deletions, what is locked optionally
+// scheduled for restart without raising the run's restart flag, nothing logged.
+class QuietRemoval : public QvPath::WalkPolicy {
+ public:
+  explicit QuietRemoval(bool delayIfLocked) : delayIfLocked_(delayIfLocked) {}
+  bool RemoveFile(const QvPath::CheckedPath& path, DWORD attributes) override {
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+      ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    return ::DeleteFileW(path.c_str()) || Schedule(path);
   }
-  if (!::RemoveDirectoryW(QvPath::ToSystemPath(path).c_str()))
-    success &= delayIfLocked && ScheduleDeletion(path);
-  return success;
-}
+  bool RemoveFolder(const QvPath::CheckedPath& path) override {
+    return ::RemoveDirectoryW(path.c_str()) || Schedule(path);
+  }
+  bool RepairListing(const QvPath::CheckedPath&) override { return false; }
+  void ListingFailed(const QvPath::CheckedPath&, DWORD) override {}
+
+ private:
+  bool Schedule(const QvPath::CheckedPath& path) const {
+    return delayIfLocked_ && QvRestartSchedule::ScheduleDeletion(path.System());
+  }
+  bool delayIfLocked_;
+};
 
 // What extraction writes, and nothing else: regular ".lua" files and real folders holding the
 // same. A link anywhere means the folder is not ours to remove.
@@ -89,7 +82,7 @@ std::size_t RemoveStaleWorkDirectories(const std::wstring& parent) {
 }
 
 std::wstring ToSystemPath(const std::wstring& path) {
-  if (path.size() < ShortPathLimit || path.starts_with(L"\\\\?\\")) return path;
+  if (path.size() < kShortPathLimit || path.starts_with(L"\\\\?\\")) return path;
   // The extended form skips all normalisation, so normalise first (relative parts, "..", '/').
   std::wstring full(path.size() + MAX_PATH, L'\0');
   DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
@@ -134,7 +127,10 @@ bool RemoveDirectoryTree(const std::wstring& path, bool delayIfLocked) {
   if (path.empty()) return false;
   const DWORD attributes = ::GetFileAttributesW(ToSystemPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  return RemoveTree(path, attributes, delayIfLocked);
+  PathGuard guard;
+  if (!guard.Acquire(path)) return false;
+  QuietRemoval policy(delayIfLocked);
+  return TreeWalk::Remove(guard.Path(), policy);
 }
 
 }  // namespace QvPath

@@ -19,8 +19,6 @@ namespace QvPath {
 inline constexpr wchar_t WorkDirSddl[] =
     L"D:(D;OICI;GA;;;AN)(D;OICI;GA;;;NU)(D;OICI;GA;;;LS)(A;OICI;0x1200a9;;;BG)(A;OICI;0x1200a9;;;BU)"
     L"(A;OICI;GA;;;BA)(A;OICI;GA;;;LA)(A;OICI;GA;;;SY)";
-// Full access for everyone, set on an object whose deletion was refused before retrying it.
-inline constexpr wchar_t EveryoneFullAccessSddl[] = L"D:(A;OICI;GA;;;WD)";
 
 // The user's temporary folder (GetTempPathW), with its trailing backslash; empty on failure (the
 // thread's last error says why).
@@ -36,7 +34,8 @@ bool IsWorkDirectoryName(std::wstring_view name);
 // sub-folders of the same kind go; anything else is left alone. Logs each removal; returns how
 // many were removed.
 std::size_t RemoveStaleWorkDirectories(const std::wstring& parent);
-// Removes the tree without following links; with delayIfLocked, schedules what is locked for
+// Removes the tree through the path guard and the tree walk, without following links (a path the
+// guard refuses stays); with delayIfLocked, schedules what is locked for
 // deletion at restart (without raising the run's restart flag). False for an empty or missing
 // path, a path that is not a folder, or anything left behind unscheduled. Logs nothing.
 bool RemoveDirectoryTree(const std::wstring& path, bool delayIfLocked);

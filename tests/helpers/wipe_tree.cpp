@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "base/PathGuard.h"
 #include "sysops/FileOps.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -12,7 +13,9 @@ int wmain(int argc, wchar_t** argv) {
   LARGE_INTEGER frequency, start, end;
   ::QueryPerformanceFrequency(&frequency);
   ::QueryPerformanceCounter(&start);
-  const bool removed = FileOpsInternal::TryWipeRecursive(argv[1]);
+  // The guard is part of what a script's removal costs.
+  QvPath::PathGuard guard;
+  const bool removed = guard.Acquire(argv[1]) && FileOpsInternal::TryWipeRecursive(guard.Path());
   ::QueryPerformanceCounter(&end);
   const double milliseconds =
       1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);

@@ -263,4 +263,29 @@ class ScratchDir {
   bool created_ = false;
 };
 
+// A folder link directly below the system drive's root ("C:\\qvlink<process id>_<n>") pointing to
+// `target`, removed as a link when the object goes: the one depth a scratch folder cannot reach.
+class DriveRootLink {
+ public:
+  explicit DriveRootLink(const std::wstring& target) {
+    wchar_t windows[MAX_PATH + 1]{};
+    static LONG counter = 0;
+    if (::GetSystemWindowsDirectoryW(windows, MAX_PATH + 1) < 3) return;
+    path_ = std::wstring(windows, 3) + L"qvlink" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
+            std::to_wstring(::InterlockedIncrement(&counter));
+    made_ = MakeFolderLink(path_, target);
+  }
+  DriveRootLink(const DriveRootLink&) = delete;
+  DriveRootLink& operator=(const DriveRootLink&) = delete;
+  ~DriveRootLink() {
+    if (made_) RemoveLink(path_);
+  }
+  bool Made() const { return made_; }
+  const std::wstring& Path() const { return path_; }
+
+ private:
+  std::wstring path_;
+  bool made_ = false;
+};
+
 }  // namespace QvTest

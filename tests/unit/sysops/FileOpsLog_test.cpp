@@ -45,8 +45,8 @@ TEST_F(FileOpsLogTest, ScheduledDeletionAndRestartAreLoggedOncePerRun) {
   pending.CleanUpLater(first);
   pending.CleanUpLater(second);
 
-  ASSERT_TRUE(FileOpsInternal::TryWipeFile(first, Attributes(first)));
-  ASSERT_TRUE(FileOpsInternal::TryWipeFile(second, Attributes(second)));
+  ASSERT_TRUE(FileOpsInternal::TryWipeFile(Guarded(first), Attributes(first)));
+  ASSERT_TRUE(FileOpsInternal::TryWipeFile(Guarded(second), Attributes(second)));
   EXPECT_EQ(log.Count(QV_DEBUG, "FileOpsInternal::DelayDelete", L"Delay delete: '" + first + L"'"), 1);
   EXPECT_EQ(log.Count(QV_DEBUG, "FileOpsInternal::DelayDelete", L"Delay delete: '" + second + L"'"), 1);
   EXPECT_EQ(log.Count(QV_INFO, "Status::SetRebootNeeded", L"Reboot is needed (" + first + L")"), 1);
@@ -62,7 +62,7 @@ TEST_F(FileOpsLogTest, UnremovableFileReportsTheFirstRefusal) {
   ASSERT_TRUE(hold.IsHolding());
   FileOpsSeam::ScopedCall seam(FileOpsSeam::moveFileEx, RefuseSchedule);
 
-  ASSERT_FALSE(FileOpsInternal::TryWipeFile(file, Attributes(file)));
+  ASSERT_FALSE(FileOpsInternal::TryWipeFile(Guarded(file), Attributes(file)));
   EXPECT_EQ(log.Count(QV_ERROR, "FileOpsInternal::DelayDelete", L"MoveFileEx('" + file + L"') failed: 5"), 1);
   EXPECT_EQ(log.Count(QV_WARNING, "FileOpsInternal::TryWipeFile",
                       L"Failed to remove file '" + file + L"', error: 32"),
@@ -75,7 +75,7 @@ TEST_F(FileOpsLogTest, UnremovableFolderIsReported) {
   FileOpsSeam::ScopedCall removeSeam(FileOpsSeam::removeDirectory, RefuseWithAccessDenied);
   FileOpsSeam::ScopedCall scheduleSeam(FileOpsSeam::moveFileEx, RefuseSchedule);
 
-  ASSERT_FALSE(FileOpsInternal::TryWipeDirectory(folder));
+  ASSERT_FALSE(FileOpsInternal::TryWipeDirectory(Guarded(folder)));
   EXPECT_EQ(
       log.Count(QV_DEBUG, "FileAccess::AddFullAccessForAdmins", L"Granting access for '" + folder + L"'"), 1);
   EXPECT_EQ(log.Count(QV_WARNING, "FileOpsInternal::TryWipeDirectory",
@@ -86,8 +86,8 @@ TEST_F(FileOpsLogTest, UnremovableFolderIsReported) {
 TEST_F(FileOpsLogTest, UnlistableFolderIsReported) {
   const std::wstring file = scratch / L"not-a-folder.txt";
   ASSERT_TRUE(MakeFile(file));
-  ASSERT_FALSE(FileOpsInternal::TryWipeRecursive(file));
-  EXPECT_EQ(log.CountStartingWith(QV_WARNING, "FileOpsInternal::TryWipeRecursive",
+  ASSERT_FALSE(FileOpsInternal::TryWipeRecursive(Guarded(file)));
+  EXPECT_EQ(log.CountStartingWith(QV_WARNING, "FileOpsInternal::ForcedRemoval::ListingFailed",
                                   L"Failed to enumerate: '" + file + L"': "),
             1);
 }
@@ -96,7 +96,7 @@ TEST_F(FileOpsLogTest, FolderWithContentIsOnlyADebugRecord) {
   const std::wstring folder = scratch / L"full";
   ASSERT_TRUE(MakeFolder(folder));
   ASSERT_TRUE(MakeFile(folder + L"\\a.txt"));
-  ASSERT_FALSE(FileOps::WipeDirectoryIfEmpty(folder));
+  ASSERT_FALSE(FileOps::WipeDirectoryIfEmpty(Guarded(folder)));
   EXPECT_EQ(log.Count(QV_DEBUG, "FileOps::WipeDirectoryIfEmpty",
                       L"Failed to remove directory '" + folder + L"', error: 145"),
             1);
@@ -106,13 +106,13 @@ TEST_F(FileOpsLogTest, FolderWithContentIsOnlyADebugRecord) {
 TEST_F(FileOpsLogTest, ReadOnlyFileNeedsNoAccessRepair) {
   const std::wstring file = scratch / L"readonly.txt";
   ASSERT_TRUE(MakeFile(file, FILE_ATTRIBUTE_READONLY));
-  ASSERT_TRUE(FileOpsInternal::TryWipeFile(file, Attributes(file)));
+  ASSERT_TRUE(FileOpsInternal::TryWipeFile(Guarded(file), Attributes(file)));
   EXPECT_TRUE(log.Records().empty());
 }
 
 TEST_F(FileOpsLogTest, AccessRepairOfAMissingPath) {
   const std::wstring missing = scratch / L"missing.txt";
-  ASSERT_FALSE(FileAccess::AddFullAccessForAdmins(missing));
+  ASSERT_FALSE(FileAccess::AddFullAccessForAdmins(Guarded(missing)));
   EXPECT_EQ(
       log.Count(QV_DEBUG, "FileAccess::AddFullAccessForAdmins", L"Granting access for '" + missing + L"'"),
       1);

@@ -11,7 +11,10 @@
 
 #include "FileTestSupport.h"
 #include "core/Status.h"
+#include "base/HandleInfo.h"
+#include "base/Utf8.h"
 #include "sysops/FileAccess.h"
+#include "sysops/FileAccessSeam.h"
 #include "sysops/FileOpsSeam.h"
 #include "sysops/QvPath.h"
 
@@ -84,7 +87,7 @@ TEST_F(FileOpsTest, ReadOnlyFileIsDeletedWithoutAccessRepair) {
   ASSERT_TRUE(Attributes(file) & FILE_ATTRIBUTE_READONLY);
   DeleteSeam seam(FileOpsSeam::deleteFile, CountDelete);
 
-  EXPECT_TRUE(FileOpsInternal::TryWipeFile(file, Attributes(file)));
+  EXPECT_TRUE(FileOpsInternal::TryWipeFile(Guarded(file), Attributes(file)));
   EXPECT_FALSE(Exists(file));
   EXPECT_EQ(calls.deletes, 1);
   EXPECT_FALSE(RebootNeeded());
@@ -92,11 +95,11 @@ TEST_F(FileOpsTest, ReadOnlyFileIsDeletedWithoutAccessRepair) {
 
 TEST_F(FileOpsTest, AbsentEntriesCountAsRemoved) {
   const std::wstring missing = scratch / L"missing";
-  EXPECT_TRUE(FileOpsInternal::TryWipeFile(missing, FILE_ATTRIBUTE_NORMAL));
-  EXPECT_TRUE(FileOpsInternal::TryWipeDirectory(missing));
-  EXPECT_TRUE(FileOpsInternal::TryWipeRecursive(missing));
-  EXPECT_TRUE(FileOpsInternal::TryWipeRecursive(missing + L"\\below"));
-  EXPECT_TRUE(FileOps::WipeDirectoryIfEmpty(missing));
+  EXPECT_TRUE(FileOpsInternal::TryWipeFile(Guarded(missing), FILE_ATTRIBUTE_NORMAL));
+  EXPECT_TRUE(FileOpsInternal::TryWipeDirectory(Guarded(missing)));
+  EXPECT_TRUE(FileOpsInternal::TryWipeRecursive(Guarded(missing)));
+  EXPECT_TRUE(FileOpsInternal::TryWipeRecursive(Guarded(missing + L"\\below")));
+  EXPECT_TRUE(FileOps::WipeDirectoryIfEmpty(Guarded(missing)));
   EXPECT_FALSE(RebootNeeded());
 }
 
@@ -112,12 +115,12 @@ TEST_F(FileOpsTest, LockedFileIsScheduledForRestart) {
   pending.CleanUpLater(first);
   pending.CleanUpLater(second);
 
-  EXPECT_TRUE(FileOpsInternal::TryWipeFile(first, Attributes(first)));
+  EXPECT_TRUE(FileOpsInternal::TryWipeFile(Guarded(first), Attributes(first)));
   EXPECT_TRUE(Exists(first));
   EXPECT_TRUE(pending.Contains(first));
   EXPECT_TRUE(RebootNeeded());
 
-  EXPECT_TRUE(FileOpsInternal::TryWipeFile(second, Attributes(second)));
+  EXPECT_TRUE(FileOpsInternal::TryWipeFile(Guarded(second), Attributes(second)));
   EXPECT_TRUE(pending.Contains(second));
   EXPECT_TRUE(RebootNeeded());
 }
@@ -137,7 +140,7 @@ TEST_F(FileOpsTest, TreeWithUnremovableFileLosesEverythingElse) {
   ASSERT_TRUE(hold.IsHolding());
   ScheduleSeam seam(FileOpsSeam::moveFileEx, RefuseSchedule);
 
-  EXPECT_FALSE(FileOpsInternal::TryWipeRecursive(tree));
+  EXPECT_FALSE(FileOpsInternal::TryWipeRecursive(Guarded(tree)));
   EXPECT_TRUE(Exists(tree));
   EXPECT_TRUE(Exists(tree + L"\\held.txt"));
   for (const wchar_t* gone : {L"\\a.txt", L"\\sub", L"\\empty", L"\\z.txt"})
@@ -165,7 +168,7 @@ TEST_F(FileOpsTest, LinkedFoldersAreRemovedAsLinksNeverEntered) {
     pending.CleanUpLater(root);
   }
 
-  EXPECT_TRUE(FileOpsInternal::TryWipeRecursive(tree));
+  EXPECT_TRUE(FileOpsInternal::TryWipeRecursive(Guarded(tree)));
   EXPECT_TRUE(QvPath::RemoveDirectoryTree(workTree, true));
 
   EXPECT_TRUE(Exists(target + L"\\keep.txt"));
@@ -189,7 +192,7 @@ TEST_F(FileOpsTest, ALinkGivenAsTheTreeIsNotEntered) {
   PendingDeletions pending;
   pending.CleanUpLater(link);
 
-  FileOpsInternal::TryWipeRecursive(link);
+  FileOpsInternal::TryWipeRecursive(Guarded(link));
 
   EXPECT_TRUE(Exists(target + L"\\keep.txt"));
 }
@@ -206,7 +209,7 @@ TEST_F(FileOpsTest, TreesDeeperThanMaxPathAreRemoved) {
     ASSERT_GT(path.size(), 400u);
   }
 
-  EXPECT_TRUE(FileOpsInternal::TryWipeRecursive(scratch / L"deep1"));
+  EXPECT_TRUE(FileOpsInternal::TryWipeRecursive(Guarded(scratch / L"deep1")));
   EXPECT_TRUE(QvPath::RemoveDirectoryTree(scratch / L"deep2", false));
   EXPECT_FALSE(Exists(scratch / L"deep1"));
   EXPECT_FALSE(Exists(scratch / L"deep2"));
@@ -220,9 +223,9 @@ TEST_F(FileOpsTest, WipeDirectoryIfEmptyLeavesFoldersWithContent) {
   ASSERT_TRUE(MakeFile(full + L"\\a.txt"));
   ASSERT_TRUE(MakeFolder(empty));
 
-  EXPECT_FALSE(FileOps::WipeDirectoryIfEmpty(full));
+  EXPECT_FALSE(FileOps::WipeDirectoryIfEmpty(Guarded(full)));
   EXPECT_TRUE(Exists(full + L"\\a.txt"));
-  EXPECT_TRUE(FileOps::WipeDirectoryIfEmpty(empty));
+  EXPECT_TRUE(FileOps::WipeDirectoryIfEmpty(Guarded(empty)));
   EXPECT_FALSE(Exists(empty));
   EXPECT_FALSE(RebootNeeded());
 }
@@ -230,7 +233,7 @@ TEST_F(FileOpsTest, WipeDirectoryIfEmptyLeavesFoldersWithContent) {
 TEST_F(FileOpsTest, RecursiveWipeOfAFileLeavesTheFile) {
   const std::wstring file = scratch / L"plain.txt";
   ASSERT_TRUE(MakeFile(file));
-  EXPECT_FALSE(FileOpsInternal::TryWipeRecursive(file));
+  EXPECT_FALSE(FileOpsInternal::TryWipeRecursive(Guarded(file)));
   EXPECT_TRUE(Exists(file));
 }
 
@@ -243,8 +246,8 @@ TEST_F(FileOpsTest, AccessRepairLetsRefusedDeletionsThrough) {
   RemoveSeam removeSeam(FileOpsSeam::removeDirectory, RefuseFirstRemove);
   ScheduleSeam scheduleSeam(FileOpsSeam::moveFileEx, RecordSchedule);
 
-  EXPECT_TRUE(FileOpsInternal::TryWipeFile(file, Attributes(file)));
-  EXPECT_TRUE(FileOpsInternal::TryWipeDirectory(folder));
+  EXPECT_TRUE(FileOpsInternal::TryWipeFile(Guarded(file), Attributes(file)));
+  EXPECT_TRUE(FileOpsInternal::TryWipeDirectory(Guarded(folder)));
 
   EXPECT_FALSE(Exists(file));
   EXPECT_FALSE(Exists(folder));
@@ -263,7 +266,7 @@ TEST_F(FileOpsTest, DeletionsRefusedDespiteRepairFallBackToRestart) {
   RemoveSeam removeSeam(FileOpsSeam::removeDirectory, RefuseRemove);
   {
     ScheduleSeam scheduleSeam(FileOpsSeam::moveFileEx, RecordSchedule);
-    EXPECT_TRUE(FileOpsInternal::TryWipeFile(file, Attributes(file)));
+    EXPECT_TRUE(FileOpsInternal::TryWipeFile(Guarded(file), Attributes(file)));
     EXPECT_EQ(calls.deletes, 2);
     EXPECT_EQ(calls.scheduled, std::vector<std::wstring>{file});
     EXPECT_EQ(calls.scheduleFlags, std::vector<DWORD>{MOVEFILE_DELAY_UNTIL_REBOOT});
@@ -271,7 +274,7 @@ TEST_F(FileOpsTest, DeletionsRefusedDespiteRepairFallBackToRestart) {
   }
   Status::Instance().Reset();
   ScheduleSeam scheduleSeam(FileOpsSeam::moveFileEx, RefuseSchedule);
-  EXPECT_FALSE(FileOpsInternal::TryWipeDirectory(folder));
+  EXPECT_FALSE(FileOpsInternal::TryWipeDirectory(Guarded(folder)));
   EXPECT_EQ(calls.removes, 2);
   EXPECT_TRUE(Exists(folder));
   EXPECT_FALSE(RebootNeeded());
@@ -286,9 +289,68 @@ TEST_F(FileOpsTest, AccessRepairForAdministrators) {
 
   const std::wstring file = scratch / L"present.txt";
   ASSERT_TRUE(MakeFile(file));
-  EXPECT_TRUE(FileAccess::AddFullAccessForAdmins(file));
-  EXPECT_TRUE(FileAccess::AddFullAccessForAdmins(scratch.Path()));
-  EXPECT_FALSE(FileAccess::AddFullAccessForAdmins(scratch / L"missing.txt"));
+  EXPECT_TRUE(FileAccess::AddFullAccessForAdmins(Guarded(file)));
+  EXPECT_TRUE(FileAccess::AddFullAccessForAdmins(Guarded(scratch.Path())));
+  EXPECT_FALSE(FileAccess::AddFullAccessForAdmins(Guarded(scratch / L"missing.txt")));
+}
+
+// Which objects the repair's security calls reached, by where each handle resolves. Wine keeps
+// no file security descriptors, so the calls themselves are what can be observed.
+std::vector<std::wstring> securityTargets;
+DWORD WINAPI RecordGetSecurity(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION info, PSID* owner,
+                               PSID* group, PACL* dacl, PACL* sacl, PSECURITY_DESCRIPTOR* descriptor) {
+  securityTargets.push_back(QvHandleInfo::FinalPath(handle));
+  return ::GetSecurityInfo(handle, type, info, owner, group, dacl, sacl, descriptor);
+}
+DWORD WINAPI RecordSetSecurity(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION info, PSID owner,
+                               PSID group, PACL dacl, PACL sacl) {
+  securityTargets.push_back(QvHandleInfo::FinalPath(handle));
+  return ::SetSecurityInfo(handle, type, info, owner, group, dacl, sacl);
+}
+
+// A refused deletion leads to the access repair; on a link or a file with a second name the
+// repair would change the security of what else points there, so it must not happen.
+TEST_F(FileOpsTest, AccessRepairNeverReachesALinkOrAFileWithSeveralNames) {
+  ScratchDir target;
+  ASSERT_TRUE(MakeFile(target / L"keep.txt"));
+  ASSERT_TRUE(WriteWholeFile(scratch / L"plain.txt", "plain") &&
+              WriteWholeFile(scratch / L"hard.txt", "hard"));
+  ASSERT_TRUE(
+      ::CreateHardLinkW((scratch / L"other-name.txt").c_str(), (scratch / L"hard.txt").c_str(), nullptr));
+  ASSERT_TRUE(MakeFolder(scratch / L"folder"));
+  ASSERT_TRUE(MakeFolderLink(scratch / L"link", target.Path()));
+  const DeleteSeam deletes(FileOpsSeam::deleteFile, RefuseDelete);
+  const RemoveSeam removes(FileOpsSeam::removeDirectory, RefuseRemove);
+  const ScheduleSeam schedules(FileOpsSeam::moveFileEx, RecordSchedule);
+  const FileOpsSeam::ScopedCall<FileAccessSeam::GetSecurityInfoCall> gets(FileAccessSeam::getSecurityInfo,
+                                                                          RecordGetSecurity);
+  const FileOpsSeam::ScopedCall<FileAccessSeam::SetSecurityInfoCall> sets(FileAccessSeam::setSecurityInfo,
+                                                                          RecordSetSecurity);
+
+  const struct {
+    const wchar_t* name;
+    bool folder;
+    bool repaired;
+  } cases[] = {
+      {L"plain.txt", false, true},
+      {L"folder", true, true},
+      {L"hard.txt", false, false},
+      {L"link", true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(QvText::ToUtf8(c.name));
+    securityTargets.clear();
+    const std::wstring path = scratch / c.name;
+    // Refused, then scheduled: the restart would take it.
+    EXPECT_TRUE(c.folder ? FileOpsInternal::TryWipeDirectory(Guarded(path))
+                         : FileOpsInternal::TryWipeFile(Guarded(path), Attributes(path)));
+    EXPECT_EQ(securityTargets.empty(), !c.repaired);
+    for (const std::wstring& reached : securityTargets)
+      EXPECT_TRUE(reached.ends_with(std::wstring(L"\\") + c.name)) << QvText::ToUtf8(reached);
+  }
+  EXPECT_EQ(calls.scheduled.size(), std::size(cases));
+  EXPECT_EQ(ReadWholeFile(scratch / L"other-name.txt"), "hard");
+  EXPECT_EQ(ListFolder(target.Path()), std::vector<std::wstring>{L"keep.txt"});
 }
 
 }  // namespace

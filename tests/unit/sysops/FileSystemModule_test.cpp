@@ -323,18 +323,78 @@ TEST_F(FileSystemModuleTest, ALinkOnTheWayIsRefusedByEveryChange) {
   ASSERT_TRUE(scratch_.Write(L"src.txt", "copied"));
   ASSERT_TRUE(MakeFolder(scratch_ / L"real"));
   ASSERT_TRUE(MakeFolderLink(scratch_ / L"real\\link", target.root));
+  DriveRootLink rootLink(target.root);
+  ASSERT_TRUE(rootLink.Made());
   lua_.SetGlobal("SRC", scratch_ / L"src.txt");
   LogCapture capture;
   ASSERT_TRUE(capture.Start());
 
-  for (const wchar_t* through : {L"real\\link", L"real\\link\\."}) {
-    lua_.SetGlobal("P", scratch_ / through);
+  // Deep below the drive, and directly below its root.
+  for (const std::wstring& link : {scratch_ / L"real\\link", rootLink.Path()}) {
+    lua_.SetGlobal("P", link);
     for (const char* change : kChanges)
       EXPECT_EQ(Run(std::string("return FileSystem.") + change), "n:1 boolean:false") << change;
+    EXPECT_EQ(capture.Count("'" + Utf8(link) + "' on the way is a link"), std::size(kChanges))
+        << capture.Text();
   }
   target.ExpectUntouched();
-  const std::string link = "'" + Utf8(scratch_ / L"real\\link") + "' on the way is a link";
-  EXPECT_EQ(capture.Count(link), 2 * std::size(kChanges)) << capture.Text();
+}
+
+// Components Windows rewrites before it acts: each of these names the bystander (or its folder)
+// without showing it, so every change refuses them and the bystander stays as it was.
+TEST_F(FileSystemModuleTest, ComponentsWindowsWouldRewriteAreRefusedByEveryChange) {
+  const Bystander bystander(scratch_ / L"x");
+  ASSERT_TRUE(bystander.Make());
+  ASSERT_TRUE(MakeFolder(scratch_ / L"y"));
+  ASSERT_TRUE(scratch_.Write(L"src.txt", "copied"));
+  lua_.SetGlobal("SRC", scratch_ / L"src.txt");
+  LogCapture capture;
+  ASSERT_TRUE(capture.Start());
+
+  const struct {
+    std::wstring path;
+    const char* problem;
+  } cases[] = {
+      {scratch_ / L"y\\..\\x", "'..' is not a plain component"},
+      {scratch_ / L"x\\.", "'.' is not a plain component"},
+      {scratch_ / L".\\x", "'.' is not a plain component"},
+      {scratch_ / L"x ", "the component 'x ' ends in a dot or a space"},
+      {scratch_ / L"x.", "the component 'x.' ends in a dot or a space"},
+      {scratch_.Path() + L"/x", "a '/' in the path"},
+  };
+  for (const auto& c : cases) {
+    lua_.SetGlobal("P", c.path);
+    const auto before = capture.Count(c.problem);
+    for (const char* change : kChanges)
+      EXPECT_EQ(Run(std::string("return FileSystem.") + change), "n:1 boolean:false")
+          << Utf8(c.path) << " " << change;
+    EXPECT_EQ(capture.Count(c.problem) - before, std::size(kChanges)) << Utf8(c.path) << capture.Text();
+  }
+  bystander.ExpectUntouched();
+  EXPECT_TRUE(DirectoryExists(scratch_ / L"y"));
+}
+
+// An item directly below a drive root has no folder to take along: the call gives the item's own
+// result and says nothing about the root, which stays.
+TEST_F(FileSystemModuleTest, ParentRemovalStopsAtTheDriveRoot) {
+  const std::wstring root = scratch_.Path().substr(0, 3);
+  const std::wstring stem = L"qvfsroot" + std::to_wstring(::GetCurrentProcessId());
+  const std::wstring file = root + stem + L".txt", folder = root + stem;
+  ScratchDir fileGoes(ScratchDir::Claim{file}), folderGoes(ScratchDir::Claim{folder});
+  ASSERT_TRUE(MakeFile(file));
+  ASSERT_TRUE(MakeFolder(folder) && MakeFile(folder + L"\\inner.txt"));
+  lua_.SetGlobal("F", file);
+  lua_.SetGlobal("D", folder);
+  LogCapture capture;
+  ASSERT_TRUE(capture.Start());
+
+  EXPECT_EQ(
+      Run("return FileSystem.DeleteFileAndParent(F), FileSystem.RemoveDirectoryRecursiveAndParentIfEmpty(D)"),
+      "n:2 boolean:true boolean:true");
+  EXPECT_FALSE(Exists(file));
+  EXPECT_FALSE(Exists(folder));
+  EXPECT_TRUE(DirectoryExists(root + L"windows"));
+  EXPECT_EQ(capture.CountAtOrAbove(QV_WARNING), 0) << capture.Text();
 }
 
 }  // namespace

@@ -8,12 +8,24 @@
 #include <string>
 #include <vector>
 
+#include "base/PathGuard.h"
 #include "base/UniqueHandle.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/ScratchDir.h"
 
 namespace FileTest {
+
+// A path through the path guard, held for the full expression it is made in:
+// `TryWipeFile(Guarded(path), ...)`. A refused path gives the empty path every primitive refuses.
+class Guarded {
+ public:
+  explicit Guarded(const std::wstring& path) { guard_.Acquire(path); }
+  operator const QvPath::CheckedPath&() const { return guard_.Path(); }
+
+ private:
+  QvPath::PathGuard guard_;
+};
 
 // Another process keeping a file open without delete sharing until the holder goes.
 class FileHolder {

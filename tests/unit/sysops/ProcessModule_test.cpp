@@ -85,6 +85,7 @@ TEST(ProcessModuleTest, TerminatesOnlyMatchingProcesses) {
     std::string call;
     bool endsA;
     bool endsB;
+    const char* result = "n:1 boolean:true";
   };
   const std::string upperStem = Utf8(stem).substr(0, 3) == "qvp" ? "QVP" + Utf8(stem).substr(3) : "";
   const Case cases[] = {
@@ -95,6 +96,11 @@ TEST(ProcessModuleTest, TerminatesOnlyMatchingProcesses) {
       {"TerminateByNameMask('" + Utf8(stem) + "?.exe')", true, true},
       {"TerminateByNameMask('" + upperStem + "*')", false, false},
       {"TerminateAllFromPath('')", false, false},
+      // Text Windows would rewrite into the folder of A is refused, not matched.
+      {"TerminateAllFromPath([[" + Utf8(program) + "\\..\\Prog]])", false, false, "n:1 boolean:false"},
+      {"TerminateAllFromPath([[" + Utf8(prog) + ".]])", false, false, "n:1 boolean:false"},
+      {"TerminateAllFromPath([[" + Utf8(prog) + " \\]])", false, false, "n:1 boolean:false"},
+      {"TerminateAllFromPath([[" + Utf8(dir.Path()) + "/Prog]])", false, false, "n:1 boolean:false"},
   };
   LuaChunk lua;
   for (const Case& c : cases) {
@@ -102,7 +108,7 @@ TEST(ProcessModuleTest, TerminatesOnlyMatchingProcesses) {
     ChildProcess a(L"\"" + paths[0] + L"\" 0 p:60000");
     ChildProcess b(L"\"" + paths[1] + L"\" 0 p:60000");
     ASSERT_TRUE(a.Started() && b.Started());
-    EXPECT_EQ(lua.Run("return Process." + c.call), "n:1 boolean:true");
+    EXPECT_EQ(lua.Run("return Process." + c.call), c.result);
     EXPECT_EQ(a.Wait(c.endsA ? 5000 : 0), c.endsA);
     EXPECT_EQ(b.Wait(c.endsB ? 5000 : 0), c.endsB);
     if (c.endsA) {

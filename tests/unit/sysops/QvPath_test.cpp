@@ -77,7 +77,7 @@ TEST(SecurityAttributesTest, UnconvertibleTextGivesDefaultSecurity) {
   EXPECT_EQ(security.Get(), nullptr);
   EXPECT_TRUE(SecurityAttributes::FromSddl(nullptr).IsEmpty());
 
-  SecurityAttributes moved = SecurityAttributes::FromSddl(QvPath::EveryoneFullAccessSddl);
+  SecurityAttributes moved = SecurityAttributes::FromSddl(QvPath::WorkDirSddl);
   ASSERT_FALSE(moved.IsEmpty());
   security = std::move(moved);
   EXPECT_FALSE(security.IsEmpty());
