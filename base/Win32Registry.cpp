@@ -482,6 +482,45 @@ bool IsLink(HKEY key) {
          type == REG_LINK;
 }
 
+namespace {
+// The key's full name in the registry's own namespace; empty when it cannot be read. The name is
+// the one query that needs no access right, so a key whose security refuses everything still
+// answers it.
+std::wstring NativeName(HKEY key) {
+  using NtQueryKeyCall = LONG(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+  constexpr int kKeyNameInformation = 3;
+  static const auto queryKey = QvProc::Get<NtQueryKeyCall>(::GetModuleHandleW(L"ntdll.dll"), "NtQueryKey");
+  if (queryKey == nullptr) return {};
+  std::vector<BYTE> buffer(1024);
+  for (;;) {
+    ULONG length = 0;
+    const LONG status =
+        queryKey(key, kKeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &length);
+    if (status == 0) break;
+    if (length <= buffer.size()) return {};
+    buffer.resize(length);
+  }
+  ULONG bytes = 0;
+  std::memcpy(&bytes, buffer.data(), sizeof(bytes));
+  if (bytes > buffer.size() - sizeof(ULONG)) return {};
+  return std::wstring(reinterpret_cast<const wchar_t*>(buffer.data() + sizeof(ULONG)),
+                      bytes / sizeof(wchar_t));
+}
+}  // namespace
+
+bool ResolvesElsewhere(HKEY parent, const std::wstring& name, REGSAM view) {
+  UniqueHKey own, followed;
+  const LSTATUS ownStatus = OpenOwnKey(parent, name, view, own.put());
+  if (ownStatus == ERROR_FILE_NOT_FOUND || ownStatus == ERROR_PATH_NOT_FOUND) return false;
+  if (ownStatus != ERROR_SUCCESS ||
+      ::RegOpenKeyExW(parent, name.c_str(), 0, view, followed.put()) != ERROR_SUCCESS)
+    return true;
+  const std::wstring ownName = NativeName(own.get()), followedName = NativeName(followed.get());
+  return ownName.empty() ||
+         ::CompareStringOrdinal(ownName.c_str(), static_cast<int>(ownName.size()), followedName.c_str(),
+                                static_cast<int>(followedName.size()), TRUE) != CSTR_EQUAL;
+}
+
 LSTATUS DeleteOpenKey(HKEY key) {
   // Only the native call deletes through a handle; RegDeleteKeyW opens the name again and so
   // follows a link. ntdll is in every process, so it is looked up, never imported.

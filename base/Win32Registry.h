@@ -162,6 +162,10 @@ namespace RegLink {
 LSTATUS OpenOwnKey(HKEY parent, const std::wstring& name, REGSAM access, HKEY* key);
 // Whether a key opened as itself is a registry link (its "SymbolicLinkValue" is REG_LINK data).
 bool IsLink(HKEY key);
+// Whether `name` below `parent` opened by name lands on another key than the entry itself: true for
+// a link (whatever its own security refuses, since no access right is asked for) and when either
+// cannot be told; false for a plain key and a missing one. `view` carries the view flags.
+bool ResolvesElsewhere(HKEY parent, const std::wstring& name, REGSAM view);
 // Deletes the key the handle names (opened with DELETE), a link as a link; a key with sub-keys is
 // refused (ERROR_ACCESS_DENIED). The Win32 error, 0 on success.
 LSTATUS DeleteOpenKey(HKEY key);

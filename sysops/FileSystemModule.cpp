@@ -43,6 +43,16 @@ bool Guard(QvPath::PathGuard& guard, const std::wstring& path,
   return false;
 }
 
+// A removal goes through the guard too, and never takes a whole volume: no family data is a root.
+bool GuardRemoval(QvPath::PathGuard& guard, const std::wstring& path) {
+  const std::wstring trimmed = path.ends_with(L'\\') ? path : path + L"\\";
+  if (QvPath::RootLength(trimmed) == trimmed.size()) {
+    QV_BREL_LOG(QV_WARNING, L"Refusing '%s': a volume root is never removed", path.c_str());
+    return false;
+  }
+  return Guard(guard, path);
+}
+
 // Removes the folder of the guarded path when it is empty now. The guard holds that folder while
 // it checks the path, so it is let go and the folder checked on its own. An item directly below a
 // volume root has no folder to remove: the root always stays.
@@ -145,7 +155,7 @@ int RemoveRecursive(lua_State* state) {
   const std::wstring path = PathArgument(args);
   if (path.empty()) return PushBoolean(state, true);
   QvPath::PathGuard guard;
-  return PushBoolean(state, Guard(guard, path) && FileOpsInternal::TryWipeRecursive(guard.Path()));
+  return PushBoolean(state, GuardRemoval(guard, path) && FileOpsInternal::TryWipeRecursive(guard.Path()));
 }
 
 int HasPendingFileOperation(lua_State* state) {
@@ -157,14 +167,14 @@ int DeleteFile(lua_State* state) {
   ArgCursor args(state);
   const std::wstring path = PathArgument(args);
   QvPath::PathGuard guard;
-  return PushBoolean(state, Guard(guard, path) && DeleteOneFile(guard.Path()));
+  return PushBoolean(state, GuardRemoval(guard, path) && DeleteOneFile(guard.Path()));
 }
 
 int DeleteFileAndParent(lua_State* state) {
   ArgCursor args(state);
   const std::wstring path = PathArgument(args);
   QvPath::PathGuard guard;
-  if (!Guard(guard, path) || !DeleteOneFile(guard.Path())) return PushBoolean(state, false);
+  if (!GuardRemoval(guard, path) || !DeleteOneFile(guard.Path())) return PushBoolean(state, false);
   bool splits = false;
   RemoveParentIfEmpty(guard, path, splits);  // a folder that stays is no failure here
   return PushBoolean(state, true);
@@ -174,14 +184,14 @@ int RemoveDirectoryIfEmpty(lua_State* state) {
   ArgCursor args(state);
   const std::wstring path = PathArgument(args);
   QvPath::PathGuard guard;
-  return PushBoolean(state, Guard(guard, path) && FileOps::WipeDirectoryIfEmpty(guard.Path()));
+  return PushBoolean(state, GuardRemoval(guard, path) && FileOps::WipeDirectoryIfEmpty(guard.Path()));
 }
 
 int RemoveDirectoryRecursiveAndParentIfEmpty(lua_State* state) {
   ArgCursor args(state);
   const std::wstring path = PathArgument(args);
   QvPath::PathGuard guard;
-  if (!Guard(guard, path) || !FileOpsInternal::TryWipeRecursive(guard.Path()))
+  if (!GuardRemoval(guard, path) || !FileOpsInternal::TryWipeRecursive(guard.Path()))
     return PushBoolean(state, false);
   bool splits = false;
   const bool removed = RemoveParentIfEmpty(guard, path, splits);

@@ -49,6 +49,11 @@ std::vector<std::wstring> ListSubkeys(HKEY key) {
 bool RemoveChild(HKEY parent, const std::wstring& name, const std::wstring& path, HKEY root, REGSAM view) {
   UniqueHKey key;
   LSTATUS status = RegLink::OpenOwnKey(parent, name, kRemove | view, key.put());
+  // The take-over works by name and would follow a link that refuses opening into its target.
+  if (status == ERROR_ACCESS_DENIED && RegLink::ResolvesElsewhere(parent, name, view)) {
+    QV_BREL_LOG(QV_WARNING, L"Refusing to take over '%s': it is a registry link", path.c_str());
+    return false;
+  }
   if (status == ERROR_ACCESS_DENIED) {
     const DWORD error = RegOps::TakeOwnership(root, view, path);
     if (error != ERROR_SUCCESS)

@@ -395,6 +395,12 @@ TEST_F(FileSystemModuleTest, ParentRemovalStopsAtTheDriveRoot) {
   EXPECT_FALSE(Exists(folder));
   EXPECT_TRUE(DirectoryExists(root + L"windows"));
   EXPECT_EQ(capture.CountAtOrAbove(QV_WARNING), 0) << capture.Text();
+
+  // The root itself is refused by the calls that leave a non-empty root alone anyway.
+  lua_.SetGlobal("R", root);
+  EXPECT_EQ(Run("return FileSystem.DeleteFile(R), FileSystem.RemoveDirectoryIfEmpty(R)"),
+            "n:2 boolean:false boolean:false");
+  EXPECT_EQ(capture.Count("a volume root is never removed"), 2u) << capture.Text();
 }
 
 }  // namespace

@@ -176,7 +176,7 @@ TEST_F(RegModuleTest, ScriptDeletionsRefuseEmptyComponentsAndNeverFollowLinks) {
       {"Reg.DeleteKey(HKLM, S .. '\\\\X\\\\lnk', 'v')", "n:1 boolean:false", "is a registry link"},
       {"Reg.DeleteBranchIfEmpty(HKLM, S .. '\\\\X\\\\lnk')", "n:1 boolean:false", nullptr},
       {"Reg.GetString(HKLM, S .. '\\\\X', 'v')", "n:1 string:x", nullptr},
-      {"Reg.DeleteBranch(HKLM, S .. '\\\\X')", "n:1 boolean:true", nullptr},
+      {"Reg.DeleteBranch(HKLM, S .. '\\\\X')", "n:1 boolean:true", "Removing registry link '"},
       {"Reg.BranchExists(HKLM, S .. '\\\\X')", "n:1 boolean:false", nullptr},
       {"Reg.GetString(HKLM, S .. '\\\\O', 'v')", "n:1 string:x", nullptr},
       {"Reg.BranchExists(HKLM, S .. '\\\\O\\\\inner')", "n:1 boolean:true", nullptr},

@@ -4,6 +4,7 @@
 #include "sysops/registry/RegOps.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <functional>
@@ -318,6 +319,41 @@ TEST_F(RegOpsTest, LinksAreRemovedAsLinksAndNeverEntered) {
       ASSERT_TRUE(QvTest::DeleteMachineTree(f, view));
       ASSERT_TRUE(QvTest::DeleteMachineTree(scratch_.Child(L"O"), view));
     }
+  }
+}
+
+// A link that refuses opening is no key to take over: the take-over works by name, and the name
+// leads to the link's target, whose owner and DACL must stay as they are.
+TEST_F(RegOpsTest, AReadDeniedLinkIsNeverTakenOver) {
+  const std::wstring f = scratch_.Child(L"F"), link = f + L"\\lnk";
+  const auto setLinkDacl = [&](REGSAM view, const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    UniqueHKey key;
+    const bool set =
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr) &&
+        ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, link.c_str(), REG_OPTION_OPEN_LINK, WRITE_DAC | view,
+                        key.put()) == ERROR_SUCCESS &&
+        ::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    ::LocalFree(descriptor);
+    return set;
+  };
+  for (REGSAM view : ScratchKey::kViews) {
+    SCOPED_TRACE(view == KEY_WOW64_32KEY ? "32-bit" : "64-bit");
+    Build(view, {L"O", L"F\\own"});
+    const std::wstring outsideSddl = QvTest::MachineKeySddl(scratch_.Child(L"O"), view);
+    QvTest::MachineLink made(link, view, scratch_.Child(L"O"));
+    ASSERT_TRUE(made.Made());
+    ASSERT_TRUE(setLinkDacl(view, kDenyEveryone));
+    LogCapture capture;
+    ASSERT_TRUE(capture.Start());
+    EXPECT_FALSE(RegOps::WipeBranch(HKEY_LOCAL_MACHINE, view, f));
+    EXPECT_EQ(capture.Count("Refusing to take over '"), 1u) << capture.Text();
+    EXPECT_EQ(Value(view, L"O"), L"x");
+    EXPECT_EQ(QvTest::MachineKeySddl(scratch_.Child(L"O"), view), outsideSddl);
+    ASSERT_TRUE(setLinkDacl(view, L"D:(A;OICI;KA;;;BA)"));
+    ASSERT_TRUE(QvTest::MachineLink::Remove(link, view));
+    ASSERT_TRUE(QvTest::DeleteMachineTree(f, view));
+    ASSERT_TRUE(QvTest::DeleteMachineTree(scratch_.Child(L"O"), view));
   }
 }
 
