@@ -39,7 +39,9 @@ class ForcedRemoval : public QvPath::WalkPolicy {
     return true;  // a partial repair may be enough: one more try either way
   }
   void ListingFailed(const QvPath::CheckedPath& path, DWORD error) override {
-    QV_BREL_LOG(QV_WARNING, L"Failed to enumerate: '%ls': %lu", path.Display().c_str(), error);
+    // Reported under the name of the removal the walk serves, as it always was.
+    QvBrelLogging::LogTagged(QV_WARNING, "FileOpsInternal::TryWipeRecursive",
+                             L"Failed to enumerate: '%ls': %lu", path.Display().c_str(), error);
   }
 };
 

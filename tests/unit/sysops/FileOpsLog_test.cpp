@@ -87,7 +87,7 @@ TEST_F(FileOpsLogTest, UnlistableFolderIsReported) {
   const std::wstring file = scratch / L"not-a-folder.txt";
   ASSERT_TRUE(MakeFile(file));
   ASSERT_FALSE(FileOpsInternal::TryWipeRecursive(Guarded(file)));
-  EXPECT_EQ(log.CountStartingWith(QV_WARNING, "FileOpsInternal::ForcedRemoval::ListingFailed",
+  EXPECT_EQ(log.CountStartingWith(QV_WARNING, "FileOpsInternal::TryWipeRecursive",
                                   L"Failed to enumerate: '" + file + L"': "),
             1);
 }
