@@ -417,14 +417,8 @@ size_t Win32Registry::GetSubkeys(const std::wstring& branch, std::vector<std::ws
     Finish(status);
     return 0;
   }
-  wchar_t name[kSubkeyNameBuffer];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = kSubkeyNameBuffer;
-    status = ::RegEnumKeyExW(hkey.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (status != ERROR_SUCCESS) break;
-    names.emplace_back(name, length);
-  }
-  if (status == ERROR_NO_MORE_ITEMS) {
+  status = RegLink::ListSubkeys(hkey.get(), names);
+  if (status == ERROR_SUCCESS) {
     FinishWith(RegResult::Success);
     return names.size();
   }
@@ -480,6 +474,18 @@ bool IsLink(HKEY key) {
   DWORD type = REG_NONE;
   return ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
          type == REG_LINK;
+}
+
+LSTATUS ListSubkeys(HKEY key, std::vector<std::wstring>& names) {
+  names.clear();
+  wchar_t name[kSubkeyNameBuffer];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kSubkeyNameBuffer;
+    const LSTATUS status = ::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return status;
+    names.emplace_back(name, length);
+  }
 }
 
 namespace {

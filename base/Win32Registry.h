@@ -162,6 +162,10 @@ namespace RegLink {
 LSTATUS OpenOwnKey(HKEY parent, const std::wstring& name, REGSAM access, HKEY* key);
 // Whether a key opened as itself is a registry link (its "SymbolicLinkValue" is REG_LINK data).
 bool IsLink(HKEY key);
+// The names of the direct sub-keys of an open key (KEY_ENUMERATE_SUB_KEYS), in enumeration order.
+// ERROR_SUCCESS when the listing went to its end; otherwise the error that broke it off, with the
+// names read until then.
+LSTATUS ListSubkeys(HKEY key, std::vector<std::wstring>& names);
 // Whether `name` below `parent` opened by name lands on another key than the entry itself: true for
 // a link (whatever its own security refuses, since no access right is asked for) and when either
 // cannot be told; false for a plain key and a missing one. `view` carries the view flags.

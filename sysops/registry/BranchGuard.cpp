@@ -8,7 +8,6 @@ namespace {
 
 // Enough to list a key and to read its link value.
 constexpr REGSAM kInspect = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
-constexpr DWORD kSubkeyNameBuffer = 256;
 
 // Links the system itself keeps above the branches the scripts name; they are followed by name.
 // In the 32-bit view "SOFTWARE\Classes" is the shared class store, which the system reaches
@@ -108,14 +107,8 @@ bool BranchGuard::SubBranches(const CheckedBranch& branch, std::vector<CheckedBr
     return false;
   }
   std::vector<std::wstring> names;
-  wchar_t name[kSubkeyNameBuffer];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = kSubkeyNameBuffer;
-    status = ::RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (status != ERROR_SUCCESS) break;
-    names.emplace_back(name, length);
-  }
-  if (status != ERROR_NO_MORE_ITEMS) {
+  status = RegLink::ListSubkeys(key.get(), names);
+  if (status != ERROR_SUCCESS) {
     QV_BREL_LOG(QV_DEBUG, L"Failed to get sub keys %d : '%s'", static_cast<int>(RegResultOf(status)),
                 branch.Text().c_str());
     return false;

@@ -29,20 +29,14 @@ const wchar_t* RootPrefix(HKEY root) {
 
 // What the walk needs of a key: list it, read its link value, delete it.
 constexpr REGSAM kRemove = DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
-constexpr DWORD kSubkeyNameBuffer = 256;
 
 bool IsMissing(LSTATUS status) { return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND; }
 
 // Sub-key names of an open key; a listing that fails ends early (the delete then reports it).
 std::vector<std::wstring> ListSubkeys(HKEY key) {
   std::vector<std::wstring> names;
-  wchar_t name[kSubkeyNameBuffer];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = kSubkeyNameBuffer;
-    if (::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-      return names;
-    names.emplace_back(name, length);
-  }
+  RegLink::ListSubkeys(key, names);
+  return names;
 }
 
 // Removes parent\name (path is its text) and everything below it, never through a link.

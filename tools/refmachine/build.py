@@ -237,10 +237,18 @@ def build_package(product, workdir, stub, failing):
     return msi
 
 
-def start_session(prefix):
-    subprocess.run(["bash", str(SOURCE_DIR / "tools" / "wine-prefix"), str(prefix), "start"],
-                   env=snapshot.wine_env(prefix), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, check=True, timeout=300)
+def start_session(prefix, attempts=2):
+    """Starts (creating once) the prefix's Wine session. On a loaded machine the creation of a
+    fresh prefix now and then fails; the half-made prefix is stopped and made once more."""
+    for attempt in range(attempts):
+        done = subprocess.run(["bash", str(SOURCE_DIR / "tools" / "wine-prefix"), str(prefix), "start"],
+                              env=snapshot.wine_env(prefix), stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+        if done.returncode == 0:
+            return
+        snapshot.stop_server(prefix)
+        if attempt + 1 == attempts:
+            raise subprocess.CalledProcessError(done.returncode, done.args)
 
 
 def build(build_dir, sections="all", variant="normal", force=False, log=print):
