@@ -39,7 +39,6 @@ class App : public Wnd {
 
   std::thread thread_;
   std::atomic<int> ready_{0};
-  int lastCommand_ = 0;
   UniqueHandle commandEvent_;
   HICON icon_ = nullptr;
   HANDLE stopEvent_ = nullptr;
