@@ -110,6 +110,12 @@ void Control::OnFocus(bool focused) {
 }
 
 void Control::OnLButtonDown() {
+  // A click on a button, radio or check box moves the keyboard focus there, so Space then acts on
+  // the control the user pointed at; static texts and links keep it where it is.
+  const LRESULT code = ::SendMessageW(hwnd_, WM_GETDLGCODE, 0, 0);
+  if ((code & (DLGC_BUTTON | DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON | DLGC_RADIOBUTTON)) != 0 &&
+      ::GetFocus() != hwnd_)
+    ::SetFocus(hwnd_);
   SetState(pressedMask_, true);
   OnStateChanged(pressedMask_);
 }
