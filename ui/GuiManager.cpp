@@ -123,6 +123,7 @@ void GuiManager::OnShowDialog(DialogChild* page) {
     Answer(*next, AnswerCancel);
     return;
   }
+  PassKeyboardCues(next->Handle());
   next->Show(SW_SHOW);
   if (!::IsWindowVisible(hwnd_)) {
     const SIZE size = next->ClientSize();

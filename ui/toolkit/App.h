@@ -36,6 +36,8 @@ class App : public Wnd {
   virtual void OnCreate();
   virtual LRESULT OnCommand(int id, int code, HWND control);
   virtual void OnDestroy();
+  // Gives a window created later (a page) the keyboard-cue state of the main window.
+  void PassKeyboardCues(HWND window) const;
 
   std::thread thread_;
   std::atomic<int> ready_{0};

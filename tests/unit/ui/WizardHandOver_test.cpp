@@ -16,6 +16,7 @@
 #include "tests/support/ChildProcess.h"
 #include "ui/GuiManager.h"
 #include "ui/PageHandOver.h"
+#include "ui/toolkit/Control.h"
 #include "ui/toolkit/SystemApis.h"
 
 namespace {
@@ -208,6 +209,78 @@ TEST_F(WizardHandOver, APageThatCannotBeCreatedAnswersTwoAtOnce) {
     EXPECT_EQ(answer.load(), AnswerCancel) << c.name;
     // The window stays usable: the page shown before is still there.
     EXPECT_EQ(Page(kWelcome) != nullptr, c.pageShownBefore) << c.name;
+  }
+}
+
+// The user's "always show keyboard cues" choice, set for this process and put back afterwards.
+class KeyboardCuesSetting {
+ public:
+  explicit KeyboardCuesSetting(bool always) {
+    ::SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &saved_, 0);
+    Set(always);
+  }
+  ~KeyboardCuesSetting() { Set(saved_ != FALSE); }
+
+ private:
+  static void Set(bool always) {
+    ::SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<PVOID>(static_cast<INT_PTR>(always)), 0);
+  }
+  BOOL saved_ = FALSE;
+};
+
+TEST_F(WizardHandOver, FocusCuesFollowTheKeyboardAndTheUsersChoice) {
+  // Each step: the key pressed on the focused control (0: none), the page then shown, whether the
+  // focused control draws its focus cue.
+  struct Step {
+    UINT key;
+    int page;
+    bool drawn;
+  };
+  const struct {
+    bool always;
+    std::vector<Step> steps;
+  } cases[] = {
+      // Started with the mouse: hidden until a key is pressed, then kept on the next page.
+      {false, {{0, kWelcome, false}, {VK_TAB, kWelcome, true}, {VK_RETURN, kSelect, true}}},
+      {true, {{0, kWelcome, true}}},
+  };
+  // What the control draws: the toolkit object behind the window keeps the focus bit (mask 1).
+  const auto drawn = [](HWND window) {
+    const auto* control = reinterpret_cast<const QvUI::Control*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    return control != nullptr && control->HasState(1);
+  };
+  for (const auto& c : cases) {
+    gui_->Shutdown();
+    gui_.reset();
+    ::ResetEvent(stop_.get());
+    const KeyboardCuesSetting setting(c.always);
+    gui_ = std::make_unique<SlowDriver>(module_.get(), stop_.get());
+    ASSERT_TRUE(gui_->Initialize());
+    ProductList products = {std::make_shared<FakeProduct>(L"a")};
+    std::thread driver([&] {
+      if (gui_->ShowWelcome() == AnswerOk) gui_->ShowSelect(products);
+    });
+    const DWORD uiThread = ::GetWindowThreadProcessId(gui_->Handle(), nullptr);
+    const auto focused = [uiThread] {
+      GUITHREADINFO info{};
+      info.cbSize = sizeof(info);
+      return ::GetGUIThreadInfo(uiThread, &info) ? info.hwndFocus : nullptr;
+    };
+    for (size_t index = 0; index < c.steps.size(); ++index) {
+      const Step& step = c.steps[index];
+      if (step.key != 0) {
+        ::PostMessageW(focused(), WM_KEYDOWN, step.key, 1);
+        ::PostMessageW(focused(), WM_KEYUP, step.key, 1 | (3u << 30));
+      }
+      const HWND page = WaitForPage(step.page);
+      ASSERT_NE(page, nullptr) << c.always << index;
+      EXPECT_TRUE(WaitFor([&] { return ::IsChild(page, focused()) != FALSE; }, 5000));
+      // The focus may still be moving (Tab): the control holding it when the wait ends counts.
+      EXPECT_EQ(WaitFor([&] { return drawn(focused()); }, step.drawn ? 2000 : 300), step.drawn)
+          << "always " << c.always << ", step " << index;
+    }
+    ::SetEvent(stop_.get());
+    driver.join();
   }
 }
 
