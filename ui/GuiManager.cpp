@@ -158,6 +158,12 @@ LRESULT GuiManager::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     OnShowDialog(reinterpret_cast<DialogChild*>(lParam));
     return 0;
   }
+  if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE && page_ && page_->Handle() != nullptr) {
+    // Back from another window: the keyboard goes to the page (its dialog code picks the control
+    // that had it), not to the bare main window.
+    ::SetFocus(page_->Handle());
+    return 0;
+  }
   return App::WindowProc(window, message, wParam, lParam);
 }
 
