@@ -89,6 +89,8 @@ void DialogChild::LaunchUrl() {
 }
 
 void DialogChild::Forward(int id, int code) {
+  if (answered_) return;
+  answered_ = true;
   ::SendMessageW(::GetParent(hwnd_), WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(hwnd_));
 }
 
@@ -214,8 +216,9 @@ void DialogSelect::SaveProductSelections() {
 INT_PTR DialogSelect::OnCommand(int id, int code, HWND control) {
   switch (id) {
     case IDOK:
-      // Only a Next that is enabled counts: a keyboard route must not pass an empty choice.
-      if (!next_.IsEnabled()) return 0;
+      // Only a Next that is enabled counts: a keyboard route must not pass an empty choice. Once
+      // answered, the driver may already read the choice: it is not written again.
+      if (!next_.IsEnabled() || Answered()) return 0;
       SaveProductSelections();
       Forward(id, code);
       return 0;

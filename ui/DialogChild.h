@@ -1,6 +1,7 @@
 // Wizard pages: modeless child dialogs of the main window built from templates 120-123, whose
 // controls are taken over by toolkit widgets. A page answers by forwarding its OK or Cancel command
-// to the main window with the page window as the sender.
+// to the main window with the page window as the sender, once: later commands (the second click of
+// a double click) are dropped.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +24,11 @@ class DialogChild : public QvUI::Dialog {
  public:
   virtual HWND Create(HINSTANCE instance, HWND parent) = 0;
 
+  // The hand-over serial the manager gave the page when it posted it.
+  unsigned Serial() const { return serial_; }
+  void SetSerial(unsigned serial) { serial_ = serial; }
+  bool Answered() const { return answered_; }
+
  protected:
   // Every child gets the page font (font id 10).
   void SetChildFonts();
@@ -30,8 +36,12 @@ class DialogChild : public QvUI::Dialog {
   void Bind(QvUI::Control& control, int id, const std::wstring& text, int fontId);
   // Opens the localised licence-terms address.
   void LaunchUrl();
-  // The command to the main window, sent as coming from this page.
+  // The command to the main window, sent as coming from this page; only the first one goes.
   void Forward(int id, int code);
+
+ private:
+  unsigned serial_ = 0;
+  bool answered_ = false;
 };
 
 class DialogWelcome : public DialogChild {

@@ -61,12 +61,13 @@ GuiManager::~GuiManager() {
 }
 
 bool GuiManager::Initialize() {
-  // The tool runs elevated, possibly as another account: the look follows the desktop's user.
+  // The tool runs elevated, possibly as another account: the look follows the desktop's user. A user
+  // that cannot be resolved gets the light look (an empty SID), never the elevated account's.
   DWORD sessionId = 0;
-  if (::ProcessIdToSessionId(::GetCurrentProcessId(), &sessionId)) {
-    const std::wstring sid = SessionUserSid(sessionId);
-    if (!sid.empty() && sessionId != 0) QvUI::Theme::Instance().ReReadForSid(sid);
-  }
+  std::wstring sid;
+  const bool resolved = ::ProcessIdToSessionId(::GetCurrentProcessId(), &sessionId) &&
+                        !(sid = SessionUserSid(sessionId)).empty();
+  if (!resolved || sessionId != 0) QvUI::Theme::Instance().ReReadForSid(sid);
   return Create(instance_, kMainWindowClass, icon_);
 }
 
@@ -81,42 +82,58 @@ int GuiManager::ShowWelcome() { return ShowDialog(new DialogWelcome()); }
 
 int GuiManager::ShowSelect(ProductList& products) { return ShowDialog(new DialogSelect(products)); }
 
-bool GuiManager::ShowProgress() { return PostShowDialog(new DialogProgress()); }
+bool GuiManager::ShowProgress() { return PostShowDialog(new DialogProgress()) != 0; }
 
-bool GuiManager::PostShowDialog(DialogChild* page) {
-  if (hwnd_ == nullptr || !::PostMessageW(hwnd_, kShowDialogMessage, 0, reinterpret_cast<LPARAM>(page))) {
-    QV_BREL_LOG(QV_ERROR, L"Failed to post message: %lu", ::GetLastError());
-    delete page;
-    return false;
-  }
-  return true;
+unsigned GuiManager::PostShowDialog(DialogChild* page) {
+  // From here on no answer of an earlier page counts, and none is left waiting in the event.
+  const unsigned serial = handOver_.Open();
+  ::ResetEvent(commandEvent_.get());
+  page->SetSerial(serial);
+  if (hwnd_ != nullptr && ::PostMessageW(hwnd_, kShowDialogMessage, 0, reinterpret_cast<LPARAM>(page)))
+    return serial;
+  const DWORD error = ::GetLastError();
+  delete page;
+  if (hwnd_ == nullptr || ::WaitForSingleObject(stopEvent_, 0) == WAIT_OBJECT_0 ||
+      error == ERROR_INVALID_WINDOW_HANDLE)
+    QV_BREL_LOG(QV_INFO, L"The window is closed: the page is not shown, the run goes on to its end");
+  else
+    QV_BREL_LOG(QV_ERROR, L"Failed to post message: %lu", error);
+  return 0;
 }
 
 int GuiManager::ShowDialog(DialogChild* page) {
-  if (!PostShowDialog(page)) return AnswerCancel;
+  const unsigned serial = PostShowDialog(page);
+  if (serial == 0) return AnswerCancel;
   const HANDLE events[] = {commandEvent_.get(), stopEvent_};
   const DWORD fired = ::WaitForMultipleObjects(2, events, FALSE, INFINITE);
-  return fired == WAIT_OBJECT_0 ? lastCommand_ : AnswerCancel;
+  const int answer = fired == WAIT_OBJECT_0 ? handOver_.AnswerOf(serial) : 0;
+  return answer != 0 ? answer : AnswerCancel;
+}
+
+void GuiManager::Answer(const DialogChild& page, int answer) {
+  if (handOver_.Answer(page.Serial(), answer)) ::SetEvent(commandEvent_.get());
 }
 
 void GuiManager::OnShowDialog(DialogChild* page) {
   std::unique_ptr<DialogChild> next(page);
-  if (next) {
-    if (next->Create(instance_, hwnd_) == nullptr) {
-      QV_BREL_LOG(QV_ERROR, L"Failed to create page: %lu", ::GetLastError());
-    } else {
-      next->Show(SW_SHOW);
-      if (!::IsWindowVisible(hwnd_)) {
-        const SIZE size = next->ClientSize();
-        SetClientSize(size.cx, size.cy, false);
-        CentreOnCursorMonitor();
-        SetText(BrelResLib::Settings::Instance().GetString("Title"));
-        Show(SW_SHOW);
-        QvUI::BringToForeground(hwnd_);
-      }
-      ::SetFocus(next->Handle());
-    }
+  if (!next) return;
+  if (next->Create(instance_, hwnd_) == nullptr) {
+    // The driver waits for this page: it gets the answer of a closed window, the shown page stays.
+    QV_BREL_LOG(QV_ERROR, L"Failed to create page: %lu", ::GetLastError());
+    Answer(*next, AnswerCancel);
+    return;
   }
+  PassKeyboardCues(next->Handle());
+  next->Show(SW_SHOW);
+  if (!::IsWindowVisible(hwnd_)) {
+    const SIZE size = next->ClientSize();
+    SetClientSize(size.cx, size.cy, false);
+    CentreOnCursorMonitor();
+    SetText(BrelResLib::Settings::Instance().GetString("Title"));
+    Show(SW_SHOW);
+    QvUI::BringToForeground(hwnd_);
+  }
+  ::SetFocus(next->Handle());
   std::unique_ptr<DialogChild> previous = std::move(page_);
   page_ = std::move(next);
   if (previous) previous->Show(SW_HIDE);
@@ -141,6 +158,12 @@ LRESULT GuiManager::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     OnShowDialog(reinterpret_cast<DialogChild*>(lParam));
     return 0;
   }
+  if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE && page_ && page_->Handle() != nullptr) {
+    // Back from another window: the keyboard goes to the page (its dialog code picks the control
+    // that had it), not to the bare main window.
+    ::SetFocus(page_->Handle());
+    return 0;
+  }
   return App::WindowProc(window, message, wParam, lParam);
 }
 
@@ -153,6 +176,11 @@ LRESULT GuiManager::OnCommand(int id, int code, HWND control) {
     // page's own button so its handler runs (the select page saves its choice there).
     // Enter presses the focused push button, as in a dialog, and the page's OK button otherwise.
     HWND button = ::GetDlgItem(page, id);
+    if (id == IDCANCEL && button == nullptr) {
+      // A page without a Cancel button (the welcome page): Escape leaves as closing the window does.
+      ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(page));
+      return 0;
+    }
     const HWND focus = ::GetFocus();
     if (id == IDOK && focus != nullptr && ::IsChild(page, focus) &&
         (::SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
@@ -163,8 +191,7 @@ LRESULT GuiManager::OnCommand(int id, int code, HWND control) {
       ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     return 0;
   }
-  lastCommand_ = id;
-  ::SetEvent(commandEvent_.get());
+  Answer(*page_, id);
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "base/UniqueHandle.h"
 #include "ui/DialogChild.h"
 #include "ui/IGuiManager.h"
+#include "ui/PageHandOver.h"
 #include "ui/toolkit/App.h"
 #include "ui/toolkit/GdiPlus.h"
 
@@ -27,7 +28,9 @@ class GuiManager : public IGuiManager, public QvUI::App {
   int ShowSelect(ProductList& products) override;
   bool ShowProgress() override;
 
-  virtual bool PostShowDialog(DialogChild* page);
+  // Posts the page under a fresh hand-over serial; the serial, or 0 when it could not be posted.
+  virtual unsigned PostShowDialog(DialogChild* page);
+  // Posts the page and waits for its answer or for the window to go (2).
   virtual int ShowDialog(DialogChild* page);
   virtual void OnShowDialog(DialogChild* page);
 
@@ -38,8 +41,11 @@ class GuiManager : public IGuiManager, public QvUI::App {
 
  private:
   void CentreOnCursorMonitor();
+  // Hands the answer to the driver when the page may still answer.
+  void Answer(const DialogChild& page, int answer);
 
   HINSTANCE instance_;
   QvUI::Gdip::Session gdiplus_;
   std::unique_ptr<DialogChild> page_;
+  PageHandOver handOver_;
 };

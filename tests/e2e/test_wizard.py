@@ -9,7 +9,7 @@ import pytest
 from conftest import helper, run, wait_for, wait_for_restart_to_settle
 from gallery import Screenshot, region_changes
 from scriptset import tool_with_scripts
-from wizard import CANCEL, CHOOSE, LIST, NEXT, SPINNER, START, TITLE, Wizard
+from wizard import CANCEL, CHOOSE, LIST, NEXT, REMOVE_ALL, SPINNER, START, TITLE, Wizard
 
 SLOW = "local t = os.clock() while os.clock() - t < 4 do end"
 
@@ -104,6 +104,21 @@ def test_choose_radio_boxes_drive_next_and_the_removal(family, wizard_of, log_si
     assert removed(log_since()) == ["b"]
 
 
+def test_space_after_a_click_acts_on_the_clicked_radio(family, wizard_of, log_since):
+    # The focus starts on the remove-all radio; a click on the other radio must take it along, or
+    # Space would flip the choice back to remove-all.
+    wizard = wizard_of(family)
+    wizard.click(START)
+    list_area = wizard.screen_rect((60, 90, 280, 80))
+    for radio, list_shown in [(CHOOSE, True), (REMOVE_ALL, False), (CHOOSE, True)]:
+        wizard.click(radio, 0.03)
+        wizard.key("space")
+        assert (set(Screenshot().region(list_area)) != {wizard.background()}) == list_shown, radio
+    wizard.click(CANCEL)
+    assert wizard.wait() == 2
+    assert removed(log_since()) == []
+
+
 def test_preselected_product_opens_on_the_choose_radio(family, wizard_of, log_since):
     wizard = wizard_of(family, "--products", "logs")
     wizard.key("Return")
@@ -116,12 +131,14 @@ def test_preselected_product_opens_on_the_choose_radio(family, wizard_of, log_si
     assert removed(log_since()) == ["logs"]
 
 
-@pytest.mark.parametrize("leave", ["cancel on select", "close on welcome"])
+@pytest.mark.parametrize("leave", ["cancel on select", "close on welcome", "escape on welcome"])
 def test_leaving_before_removal_exits_2(family, wizard_of, log_since, leave):
     wizard = wizard_of(family)
     if leave == "cancel on select":
         wizard.click(START)
         wizard.click(CANCEL)
+    elif leave == "escape on welcome":
+        wizard.key("Escape")
     else:
         wizard.close_window()
     assert wizard.wait() == 2
@@ -136,6 +153,9 @@ def test_closing_during_removal_lets_it_finish(family, wizard_of, log_since):
     wizard.close_window()
     assert wizard.wait() == 0
     assert removed(log_since()) == ["a", "b", "c"]
+    # The final page has no window to go to: said at info level, not as a failure.
+    assert re.search(r" I: GuiManager::PostShowDialog: The window is closed: the page is not shown", log_since())
+    assert "Failed to post message" not in log_since()
 
 
 @pytest.mark.parametrize("cleanup,code", [('error("boom") return true', 1), ("Meta.SetRebootNeeded() return true", 99)])

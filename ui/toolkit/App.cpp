@@ -3,9 +3,37 @@
 
 #include <objbase.h>
 
+#include "ui/toolkit/KeyboardCues.h"
 #include "ui/toolkit/Theme.h"
 
 namespace QvUI {
+
+namespace {
+
+constexpr WORD kCueFlags = UISF_HIDEFOCUS | UISF_HIDEACCEL;
+
+// Focus and accelerator cues start hidden, as after a start with the mouse, unless the user asked
+// the system to show them always.
+void InitialiseKeyboardCues(HWND window) {
+  KeyboardCues::Initialise();
+  const WORD action = KeyboardCues::Hidden() ? UIS_SET : UIS_CLEAR;
+  ::SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(action, kCueFlags), 0);
+}
+
+BOOL CALLBACK ClearCuesOfChild(HWND child, LPARAM) {
+  ::SendMessageW(child, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, kCueFlags), 0);
+  return TRUE;
+}
+
+// The first key shows the cues for good. The system passes the change down to every child; Wine
+// does not, so the children are told here as well (a second notice changes nothing).
+void ShowKeyboardCues(HWND window) {
+  if (!KeyboardCues::Show()) return;
+  ::SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, kCueFlags), 0);
+  ::EnumChildWindows(window, ClearCuesOfChild, 0);
+}
+
+}  // namespace
 
 App::~App() {
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) {
@@ -55,6 +83,13 @@ LRESULT App::OnCommand(int, int, HWND) { return 0; }
 
 void App::OnDestroy() {}
 
+void App::PassKeyboardCues(HWND window) const {
+  const WORD hidden = static_cast<WORD>(::SendMessageW(hwnd_, WM_QUERYUISTATE, 0, 0) & kCueFlags);
+  if (hidden != 0) ::SendMessageW(window, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, hidden), 0);
+  if (hidden != kCueFlags)
+    ::SendMessageW(window, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, kCueFlags & ~hidden), 0);
+}
+
 LRESULT CALLBACK App::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   App* app = nullptr;
   if (message == WM_NCCREATE) {
@@ -89,8 +124,11 @@ void App::UiThread(HINSTANCE instance, std::wstring className, HICON icon) {
     MSG message;
     // The queue exists before the creator learns of the window, so its first post is not lost.
     ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    InitialiseKeyboardCues(hwnd_);
     ReportReady();
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+      if (hwnd_ != nullptr && (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN))
+        ShowKeyboardCues(hwnd_);
       if (hwnd_ != nullptr && ::IsDialogMessageW(hwnd_, &message)) continue;
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);

@@ -36,10 +36,11 @@ class App : public Wnd {
   virtual void OnCreate();
   virtual LRESULT OnCommand(int id, int code, HWND control);
   virtual void OnDestroy();
+  // Gives a window created later (a page) the keyboard-cue state of the main window.
+  void PassKeyboardCues(HWND window) const;
 
   std::thread thread_;
   std::atomic<int> ready_{0};
-  int lastCommand_ = 0;
   UniqueHandle commandEvent_;
   HICON icon_ = nullptr;
   HANDLE stopEvent_ = nullptr;

@@ -1,6 +1,8 @@
 // Subclassing, double buffering and the state machine shared by every widget.
 #include "ui/toolkit/Control.h"
 
+#include "ui/toolkit/KeyboardCues.h"
+
 namespace QvUI {
 
 Control::Control() : focusMask_(1), hotMask_(2), pressedMask_(4) {}
@@ -103,13 +105,20 @@ void Control::SetState(int mask, bool on) { state_ = on ? (state_ | mask) : (sta
 
 void Control::OnFocus(bool focused) {
   // Keyboard cues stay hidden until the user starts using the keyboard.
-  const bool show = focused && (::SendMessageW(hwnd_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+  const bool show = focused && !KeyboardCues::Hidden() &&
+                    (::SendMessageW(hwnd_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
   if (show == HasState(focusMask_)) return;
   SetState(focusMask_, show);
   OnStateChanged(focusMask_);
 }
 
 void Control::OnLButtonDown() {
+  // A click on a button, radio or check box moves the keyboard focus there, so Space then acts on
+  // the control the user pointed at; static texts and links keep it where it is.
+  const LRESULT code = ::SendMessageW(hwnd_, WM_GETDLGCODE, 0, 0);
+  if ((code & (DLGC_BUTTON | DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON | DLGC_RADIOBUTTON)) != 0 &&
+      ::GetFocus() != hwnd_)
+    ::SetFocus(hwnd_);
   SetState(pressedMask_, true);
   OnStateChanged(pressedMask_);
 }
@@ -175,6 +184,14 @@ LRESULT Control::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_MOUSELEAVE:
       OnMouseLeave();
       return 0;
+    case WM_UPDATEUISTATE: {
+      // The cues were shown or hidden: the focus state follows. The system button paints itself
+      // on this message; paint over it.
+      const LRESULT result = CallPrevious(window, message, wParam, lParam);
+      if (::GetFocus() == window) OnFocus(true);
+      ::InvalidateRect(window, nullptr, FALSE);
+      return result;
+    }
     case WM_PRINTCLIENT:
       return OnPrintClient(reinterpret_cast<HDC>(wParam));
     case BM_SETCHECK:
