@@ -10,29 +10,18 @@
 #include "core/QvOptionParser.h"
 #include "core/Settings.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/FakeProduct.h"
 
 namespace {
 
-class FakeProduct : public ProductConfig {
- public:
-  FakeProduct(std::wstring id, bool selected) : id_(std::move(id)), selected_(selected) {}
-  std::wstring GetProductId() const override { return id_; }
-  std::wstring GetSubProductIdDetected() const override { return {}; }
-  std::wstring GetProductDisplayName() const override { return {}; }
-  bool IsDetected() const override { return true; }
-  bool IsSelected() const override { return selected_; }
-  void SetSelected(bool selected) override { selected_ = selected; }
-  int GetPriority() const override { return 50; }
-
- private:
-  std::wstring id_;
-  bool selected_;
-};
+using QvTest::FakeProduct;
 
 ProductList Products() {
-  return {std::make_shared<FakeProduct>(L"omnivo", false), std::make_shared<FakeProduct>(L"logs", true),
-          std::make_shared<FakeProduct>(L"Logs", false), std::make_shared<FakeProduct>(L"quarantine", true),
-          std::make_shared<FakeProduct>(L"logs2", false)};
+  return {std::make_shared<FakeProduct>(L"omnivo", L"", true, false),
+          std::make_shared<FakeProduct>(L"logs", L"", true, true),
+          std::make_shared<FakeProduct>(L"Logs", L"", true, false),
+          std::make_shared<FakeProduct>(L"quarantine", L"", true, true),
+          std::make_shared<FakeProduct>(L"logs2", L"", true, false)};
 }
 
 std::vector<bool> Selection(const ProductList& products) {

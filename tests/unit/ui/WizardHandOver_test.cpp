@@ -14,12 +14,15 @@
 #include "base/UniqueHandle.h"
 #include "core/Settings.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/FakeProduct.h"
 #include "ui/GuiManager.h"
 #include "ui/PageHandOver.h"
 #include "ui/toolkit/Control.h"
 #include "ui/toolkit/SystemApis.h"
 
 namespace {
+
+using QvTest::FakeProduct;
 
 TEST(PageHandOver, OnlyThePageOpenedLastAnswersAndOnlyOnce) {
   // Each step: open a new page (driver), or answer for serial `page` (UI thread).
@@ -50,21 +53,6 @@ TEST(PageHandOver, OnlyThePageOpenedLastAnswersAndOnlyOnce) {
   }
   EXPECT_EQ(handOver.AnswerOf(1), 0);
 }
-
-class FakeProduct : public ProductConfig {
- public:
-  explicit FakeProduct(std::wstring id) : id_(std::move(id)) {}
-  std::wstring GetProductId() const override { return id_; }
-  std::wstring GetSubProductIdDetected() const override { return {}; }
-  std::wstring GetProductDisplayName() const override { return id_; }
-  bool IsDetected() const override { return true; }
-  bool IsSelected() const override { return false; }
-  void SetSelected(bool) override {}
-  int GetPriority() const override { return 50; }
-
- private:
-  std::wstring id_;
-};
 
 // The driver's thread slowed after every answer: a click that comes in while the driver is still on
 // its way to the next page must find that page's answer already closed to it. Without the delay the
@@ -165,7 +153,7 @@ TEST_F(WizardHandOver, ADoubleClickNeverAnswersTheNextPage) {
   for (const auto& c : cases) {
     std::vector<int> answers;
     std::atomic<size_t> given{0};
-    ProductList products = {std::make_shared<FakeProduct>(L"a")};
+    ProductList products = {std::make_shared<FakeProduct>(L"a", L"a")};
     std::thread driver([&] {
       const std::function<int()> pages[] = {[&] { return gui_->ShowWelcome(); },
                                             [&] { return gui_->ShowSelect(products); },
@@ -256,7 +244,7 @@ TEST_F(WizardHandOver, FocusCuesFollowTheKeyboardAndTheUsersChoice) {
     const KeyboardCuesSetting setting(c.always);
     gui_ = std::make_unique<SlowDriver>(module_.get(), stop_.get());
     ASSERT_TRUE(gui_->Initialize());
-    ProductList products = {std::make_shared<FakeProduct>(L"a")};
+    ProductList products = {std::make_shared<FakeProduct>(L"a", L"a")};
     std::thread driver([&] {
       if (gui_->ShowWelcome() == AnswerOk) gui_->ShowSelect(products);
     });

@@ -13,27 +13,13 @@
 #include "base/UniqueHandle.h"
 #include "core/Settings.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/FakeProduct.h"
 #include "ui/DialogChild.h"
 #include "ui/toolkit/SystemApis.h"
 
 namespace {
 
-class FakeProduct : public ProductConfig {
- public:
-  FakeProduct(std::wstring id, std::wstring name, bool detected, bool selected)
-      : id_(std::move(id)), name_(std::move(name)), detected_(detected), selected_(selected) {}
-  std::wstring GetProductId() const override { return id_; }
-  std::wstring GetSubProductIdDetected() const override { return {}; }
-  std::wstring GetProductDisplayName() const override { return name_; }
-  bool IsDetected() const override { return detected_; }
-  bool IsSelected() const override { return selected_; }
-  void SetSelected(bool selected) override { selected_ = selected; }
-  int GetPriority() const override { return 50; }
-
- private:
-  std::wstring id_, name_;
-  bool detected_, selected_;
-};
+using QvTest::FakeProduct;
 
 std::vector<int> forwarded;
 
