@@ -62,6 +62,12 @@ std::size_t RootLength(std::wstring_view path) {
   return share == 0 ? 0 : 2 + share;
 }
 
+bool IsVolumeRoot(std::wstring_view path) {
+  std::wstring closed(path);
+  if (closed.empty() || closed.back() != L'\\') closed.push_back(L'\\');
+  return RootLength(closed) == closed.size();
+}
+
 PathProblem CheckCanonical(std::wstring_view path, std::wstring* component) {
   if (component) component->clear();
   const std::size_t root = RootLength(path);

@@ -24,6 +24,8 @@ bool Split(std::wstring_view path, std::wstring& folder, std::wstring& name);
 // without a drive ("\a"), empty.
 std::size_t RootLength(std::wstring_view path);
 inline bool IsAbsolute(std::wstring_view path) { return RootLength(path) != 0; }
+// A root and nothing more, with or without its closing backslash ("C:\", "C:", "\\srv\share").
+bool IsVolumeRoot(std::wstring_view path);
 
 // Why a path may not be handed to a call that deletes, copies over, terminates by path or schedules
 // at restart. Windows rewrites some components before it acts on them ("C:\Quorvel\.." names

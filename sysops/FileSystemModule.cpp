@@ -45,8 +45,7 @@ bool Guard(QvPath::PathGuard& guard, const std::wstring& path,
 
 // A removal goes through the guard too, and never takes a whole volume: no family data is a root.
 bool GuardRemoval(QvPath::PathGuard& guard, const std::wstring& path) {
-  const std::wstring trimmed = path.ends_with(L'\\') ? path : path + L"\\";
-  if (QvPath::RootLength(trimmed) == trimmed.size()) {
+  if (QvPath::IsVolumeRoot(path)) {
     QV_BREL_LOG(QV_WARNING, L"Refusing '%s': a volume root is never removed", path.c_str());
     return false;
   }
@@ -60,8 +59,7 @@ bool RemoveParentIfEmpty(QvPath::PathGuard& guard, const std::wstring& path, boo
   std::wstring folder, name;
   guard.Release();
   splits = QvPath::Split(path, folder, name);
-  const std::wstring asRoot = folder + L"\\";
-  if (splits && QvPath::RootLength(asRoot) == asRoot.size()) splits = false;
+  if (splits && QvPath::IsVolumeRoot(folder)) splits = false;
   if (!splits) return true;
   return Guard(guard, folder) && FileOps::WipeDirectoryIfEmpty(guard.Path());
 }
