@@ -6,6 +6,7 @@
 #include "core/Settings.h"
 #include "logging/QvBrelLogging.h"
 #include "ui/UrlLauncher.h"
+#include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/Theme.h"
 
 namespace {
@@ -39,6 +40,10 @@ BOOL CALLBACK SetFontOfChild(HWND child, LPARAM font) {
   return TRUE;
 }
 
+HFONT FontAt(HWND window, int fontId) {
+  return QvUI::Theme::Instance().Font(fontId, QvUI::WindowDpi(window));
+}
+
 UINT StateImage(HWND list, int row) {
   return (static_cast<UINT>(::SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK)) &
           LVIS_STATEIMAGEMASK) >>
@@ -70,14 +75,28 @@ MessageContent MessageContentFor(int kind) {
 // ---- DialogChild ----
 
 void DialogChild::SetChildFonts() {
-  ::EnumChildWindows(hwnd_, SetFontOfChild,
-                     reinterpret_cast<LPARAM>(QvUI::Theme::Instance().Font(kPageFont)));
+  ::EnumChildWindows(hwnd_, SetFontOfChild, reinterpret_cast<LPARAM>(FontAt(hwnd_, kPageFont)));
 }
 
 void DialogChild::Bind(QvUI::Control& control, int id, const std::wstring& text, int fontId) {
   control.Attach(::GetDlgItem(hwnd_, id));
-  if (fontId != 0) control.SetFont(QvUI::Theme::Instance().Font(fontId));
+  if (fontId != 0) SetControlFont(id, fontId);
   if (!text.empty()) control.SetText(text);
+}
+
+void DialogChild::SetControlFont(int id, int fontId) {
+  if (fontId != kPageFont) fontIds_[id] = fontId;
+  ::SendMessageW(::GetDlgItem(hwnd_, id), WM_SETFONT, reinterpret_cast<WPARAM>(FontAt(hwnd_, fontId)), TRUE);
+}
+
+void DialogChild::OnDpiChanged(int dpi) {
+  LayOutForDpi(dpi);
+  const HFONT pageFont = QvUI::Theme::Instance().Font(kPageFont, dpi);
+  for (HWND child = ::GetWindow(hwnd_, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    const auto own = fontIds_.find(::GetDlgCtrlID(child));
+    const HFONT font = own != fontIds_.end() ? QvUI::Theme::Instance().Font(own->second, dpi) : pageFont;
+    ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  }
 }
 
 void DialogChild::LaunchUrl() {
@@ -107,7 +126,7 @@ INT_PTR DialogWelcome::OnInitDialog() {
   Bind(message_, kIdMessage, Localised("Welcome"), kPageFont);
   Bind(start_, IDOK, Localised("Start"), kPageFont);
   copyright_.Attach(::GetDlgItem(hwnd_, kIdCopyright));
-  copyright_.SetFont(QvUI::Theme::Instance().Font(16));
+  SetControlFont(kIdCopyright, 16);
   copyright_.SetText(ReplaceYear(Localised("CopyrightQV")));
   Bind(luaNotice_, kIdLuaNotice, settings.GetSetting("LuaCopyright"), 16);
   Bind(zlibNotice_, kIdZlibNotice, settings.GetSetting("ZlibCopyright"), 16);
@@ -241,6 +260,11 @@ INT_PTR DialogSelect::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (header->idFrom == kIdProducts && header->code == LVN_ITEMCHANGED) UpdateNext();
   }
   return QvUI::Dialog::OnMessage(message, wParam, lParam);
+}
+
+void DialogSelect::OnDpiChanged(int dpi) {
+  DialogChild::OnDpiChanged(dpi);
+  list_.FitColumns();
 }
 
 // ---- DialogProgress ----

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,12 +29,17 @@ class DialogChild : public QvUI::Dialog {
   unsigned Serial() const { return serial_; }
   void SetSerial(unsigned serial) { serial_ = serial; }
   bool Answered() const { return answered_; }
+  // Lays the page out again at dpi and gives every control its font at that DPI.
+  void OnDpiChanged(int dpi) override;
 
  protected:
   // Every child gets the page font (font id 10).
   void SetChildFonts();
-  // Binds a widget to the template control and sets its text and font (font id; 0 keeps it).
+  // Binds a widget to the template control and sets its text and font (font id; 0 keeps the page
+  // font).
   void Bind(QvUI::Control& control, int id, const std::wstring& text, int fontId);
+  // The control's font id: remembered, so a DPI change can make the font again.
+  void SetControlFont(int id, int fontId);
   // Opens the localised licence-terms address.
   void LaunchUrl();
   // The command to the main window, sent as coming from this page; only the first one goes.
@@ -42,6 +48,7 @@ class DialogChild : public QvUI::Dialog {
  private:
   unsigned serial_ = 0;
   bool answered_ = false;
+  std::map<int, int> fontIds_;  // control id → font id, where it is not the page font
 };
 
 class DialogWelcome : public DialogChild {
@@ -66,6 +73,7 @@ class DialogSelect : public DialogChild {
   INT_PTR OnInitDialog() override;
   INT_PTR OnCommand(int id, int code, HWND control) override;
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void OnDpiChanged(int dpi) override;
 
  private:
   void UpdateNext();

@@ -10,6 +10,7 @@
 #include "core/DelayLoadedApis.h"
 #include "core/Settings.h"
 #include "logging/QvBrelLogging.h"
+#include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/Theme.h"
 
 namespace {
@@ -123,6 +124,9 @@ void GuiManager::OnShowDialog(DialogChild* page) {
     Answer(*next, AnswerCancel);
     return;
   }
+  // The template is laid out at the system DPI; a window on a monitor with another scale needs more.
+  const int dpi = QvUI::WindowDpi(hwnd_);
+  if (dpi != QvUI::SystemDpi()) next->OnDpiChanged(dpi);
   PassKeyboardCues(next->Handle());
   next->Show(SW_SHOW);
   if (!::IsWindowVisible(hwnd_)) {
@@ -196,3 +200,13 @@ LRESULT GuiManager::OnCommand(int id, int code, HWND control) {
 }
 
 void GuiManager::OnDestroy() { ::SetEvent(stopEvent_); }
+
+void GuiManager::OnDpiChanged(int dpi, const RECT& suggested) {
+  const bool hasPage = page_ && page_->Handle() != nullptr;
+  if (hasPage) page_->OnDpiChanged(dpi);
+  App::OnDpiChanged(dpi, suggested);
+  // The frame does not scale with the page on every system: the client area is made the page's.
+  if (!hasPage) return;
+  const SIZE size = page_->ClientSize();
+  SetClientSize(size.cx, size.cy, false);
+}

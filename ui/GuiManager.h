@@ -38,6 +38,8 @@ class GuiManager : public IGuiManager, public QvUI::App {
   LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
   LRESULT OnCommand(int id, int code, HWND control) override;
   void OnDestroy() override;
+  // The page is laid out again at dpi; the window takes the suggested place and fits the page.
+  void OnDpiChanged(int dpi, const RECT& suggested) override;
 
  private:
   void CentreOnCursorMonitor();

@@ -3,6 +3,7 @@
 
 #include <objbase.h>
 
+#include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/KeyboardCues.h"
 #include "ui/toolkit/Theme.h"
 
@@ -72,6 +73,16 @@ LRESULT App::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       return 0;
     case WM_COMMAND:
       return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DPICHANGED: {
+      const int dpi = HIWORD(wParam);
+      if (dpi <= 0 || lParam == 0) return 0;
+      SetWindowDpi(window, dpi);
+      OnDpiChanged(dpi, *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    }
+    case WM_NCDESTROY:
+      SetWindowDpi(window, 0);
+      return ::DefWindowProcW(window, message, wParam, lParam);
     default:
       return ::DefWindowProcW(window, message, wParam, lParam);
   }
@@ -82,6 +93,11 @@ void App::OnCreate() {}
 LRESULT App::OnCommand(int, int, HWND) { return 0; }
 
 void App::OnDestroy() {}
+
+void App::OnDpiChanged(int, const RECT& suggested) {
+  ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 void App::PassKeyboardCues(HWND window) const {
   const WORD hidden = static_cast<WORD>(::SendMessageW(hwnd_, WM_QUERYUISTATE, 0, 0) & kCueFlags);

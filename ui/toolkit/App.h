@@ -31,11 +31,15 @@ class App : public Wnd {
  protected:
   // The hidden main window (on the UI thread).
   virtual HWND CreateMainWindow(const std::wstring& className, HINSTANCE instance);
-  // WM_CREATE → OnCreate, WM_DESTROY → OnDestroy and the end of the loop, WM_COMMAND → OnCommand.
+  // WM_CREATE → OnCreate, WM_DESTROY → OnDestroy and the end of the loop, WM_COMMAND → OnCommand,
+  // WM_DPICHANGED → OnDpiChanged.
   virtual LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   virtual void OnCreate();
   virtual LRESULT OnCommand(int id, int code, HWND control);
   virtual void OnDestroy();
+  // WM_DPICHANGED: the window is now drawn at dpi (already recorded); the default takes the
+  // system's suggested window rectangle.
+  virtual void OnDpiChanged(int dpi, const RECT& suggested);
   // Gives a window created later (a page) the keyboard-cue state of the main window.
   void PassKeyboardCues(HWND window) const;
 

@@ -44,10 +44,10 @@ void Button::Paint(HDC dc, const RECT& rect) {
     text = enabled ? 15 : 16;
   }
 
-  const int dpi = DpiOf(dc);
+  const int dpi = Dpi();
   const int height = rect.bottom - rect.top;
   const float d =
-      static_cast<float>(std::min(::MulDiv(48, static_cast<int>(theme.ScaleFactor() * dpi), 96), height));
+      static_cast<float>(std::min(ScaleToDpi(48, static_cast<int>(theme.ScaleFactor() * dpi)), height));
   const float i = primary_ ? 0.0f : 1.0f;
   const float size = d - 2 * i;
   const float right = static_cast<float>(rect.right) - d - 1 + i;

@@ -47,9 +47,10 @@ void Checkbox::Paint(HDC dc, const RECT& rect) {
   const COLORREF face = theme.Colour(enabled ? 6 + step : 9);
   const COLORREF check = theme.Colour(enabled ? 13 : 14);
 
-  const int markWidth = ::GetSystemMetrics(SM_CXMENUCHECK);
-  const int markHeight = ::GetSystemMetrics(SM_CYMENUCHECK);
-  const int edge = ::GetSystemMetrics(SM_CXEDGE);
+  const int windowDpi = Dpi();
+  const int markWidth = SystemMetricForDpi(SM_CXMENUCHECK, windowDpi);
+  const int markHeight = SystemMetricForDpi(SM_CYMENUCHECK, windowDpi);
+  const int edge = SystemMetricForDpi(SM_CXEDGE, windowDpi);
   const int indent = markWidth + 6 * edge;
   const std::wstring label = Text();
   const SIZE extent = MeasureText(dc, Font(), label);
@@ -78,7 +79,7 @@ void Checkbox::Paint(HDC dc, const RECT& rect) {
   focusRect_ = text;
   hitRect_ = {text.left - indent, text.top, text.right, text.bottom};
 
-  const float dpi = static_cast<float>(DpiOf(dc));
+  const float dpi = static_cast<float>(windowDpi);
   const float x = static_cast<float>(text.left - indent + edge);
   const float y = static_cast<float>(text.top + (extent.cy - markHeight) / 2);
   const float w = static_cast<float>(markWidth);
@@ -90,7 +91,7 @@ void Checkbox::Paint(HDC dc, const RECT& rect) {
     canvas.DrawEllipse(accent, dpi / 96, x, y, w - 1, h - 1);
     if (checked) canvas.FillEllipse(accent, x + w / 4, y + h / 4, w / 2 - 1, h / 2 - 1);
   } else {
-    const float d = static_cast<float>(::MulDiv(4, static_cast<int>(dpi), 96));
+    const float d = static_cast<float>(ScaleToDpi(4, windowDpi));
     const float inset = checked ? 0.0f : 1.0f;
     const float left = x + inset, top = y + inset, right = x + w - 1 - inset, bottom = y + h - 1 - inset;
     Gdip::Path square(false);

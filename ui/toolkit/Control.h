@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "base/UniqueHandle.h"
+#include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/Gdi.h"
 #include "ui/toolkit/Wnd.h"
 
@@ -41,6 +42,8 @@ class Control : public Wnd {
   virtual LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   bool HasState(int mask) const { return (state_ & mask) != 0; }
+  // The DPI the control's window is drawn at now.
+  int Dpi() const { return WindowDpi(hwnd_); }
 
  protected:
   LRESULT CallPrevious(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,6 +1,7 @@
 // Shared dialog procedure and default handlers.
 #include "ui/toolkit/Dialog.h"
 
+#include "ui/toolkit/DialogTemplate.h"
 #include "ui/toolkit/Theme.h"
 
 namespace QvUI {
@@ -10,11 +11,15 @@ Dialog::~Dialog() {
 }
 
 INT_PTR Dialog::RunModal(HINSTANCE instance, int templateId, HWND parent) {
+  instance_ = instance;
+  templateId_ = templateId;
   return ::DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId), parent, DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
 
 HWND Dialog::CreateModeless(HINSTANCE instance, int templateId, HWND parent) {
+  instance_ = instance;
+  templateId_ = templateId;
   return ::CreateDialogParamW(instance, MAKEINTRESOURCEW(templateId), parent, DialogProc,
                               reinterpret_cast<LPARAM>(this));
 }
@@ -49,6 +54,33 @@ HBRUSH Dialog::OnCtlColor(HDC dc, HWND) {
 }
 
 void Dialog::OnDestroy() {}
+
+void Dialog::OnDpiChanged(int dpi) { LayOutForDpi(dpi); }
+
+bool Dialog::LayOutForDpi(int dpi) {
+  const std::optional<DialogTemplateLayout> layout = LoadDialogTemplate(instance_, templateId_);
+  if (!layout || layout->pointSize == 0 || hwnd_ == nullptr) return false;
+  // The dialog manager's font for the template, made at dpi: the face the system chose for it, the
+  // template's point size.
+  LOGFONTW font{};
+  const auto current = reinterpret_cast<HFONT>(::SendMessageW(hwnd_, WM_GETFONT, 0, 0));
+  if (current == nullptr || ::GetObjectW(current, sizeof(font), &font) == 0) return false;
+  font.lfHeight = -::MulDiv(layout->pointSize, dpi, 72);
+  const UniqueHFont scaled(::CreateFontIndirectW(&font));
+  const SIZE base = scaled ? DialogBaseUnits(scaled.get()) : SIZE{};
+  if (base.cx == 0 || base.cy == 0) return false;
+  const RECT frame = DialogUnitsToPixels({0, 0, layout->units.cx, layout->units.cy}, base);
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, frame.right, frame.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const DialogTemplateItem& item : layout->items) {
+    const HWND control = ::GetDlgItem(hwnd_, item.id);
+    if (control == nullptr) continue;
+    const RECT rect = DialogUnitsToPixels(item.units, base);
+    ::SetWindowPos(control, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ::InvalidateRect(hwnd_, nullptr, TRUE);
+  return true;
+}
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {

@@ -28,9 +28,18 @@ class Dialog : public Wnd {
   // Theme text and background colours; the theme's background brush.
   virtual HBRUSH OnCtlColor(HDC dc, HWND control);
   virtual void OnDestroy();
+  // The window is now drawn at dpi: lays the dialog out again from its template.
+  virtual void OnDpiChanged(int dpi);
 
  protected:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // Sizes the dialog and moves every control of its template to where the dialog manager puts them
+  // when the dialog is created at dpi; false when the template or the font cannot be read.
+  bool LayOutForDpi(int dpi);
+
+ private:
+  HINSTANCE instance_ = nullptr;
+  int templateId_ = 0;
 };
 
 }  // namespace QvUI

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/SystemApis.h"
 #include "ui/toolkit/Theme.h"
 
@@ -22,14 +23,29 @@ void ListView::Attach(HWND window) {
 int ListView::AddColumn(int percent, const std::wstring& title, int index) {
   LVCOLUMNW column{};
   column.mask = LVCF_WIDTH | LVCF_SUBITEM;
-  column.cx = (ClientSize().cx - ::GetSystemMetrics(SM_CXVSCROLL)) * percent / 100;
+  column.cx = ColumnWidth(percent);
   column.iSubItem = index;
   if (!title.empty()) {
     column.mask |= LVCF_TEXT;
     column.pszText = const_cast<wchar_t*>(title.c_str());
   }
-  return static_cast<int>(::SendMessageW(hwnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
-                                         reinterpret_cast<LPARAM>(&column)));
+  const int inserted = static_cast<int>(::SendMessageW(hwnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
+                                                       reinterpret_cast<LPARAM>(&column)));
+  if (inserted >= 0) {
+    if (percents_.size() <= static_cast<size_t>(inserted))
+      percents_.resize(static_cast<size_t>(inserted) + 1);
+    percents_[static_cast<size_t>(inserted)] = percent;
+  }
+  return inserted;
+}
+
+int ListView::ColumnWidth(int percent) const {
+  return (ClientSize().cx - SystemMetricForDpi(SM_CXVSCROLL, WindowDpi(hwnd_))) * percent / 100;
+}
+
+void ListView::FitColumns() {
+  for (size_t index = 0; index < percents_.size(); ++index)
+    ::SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, index, ColumnWidth(percents_[index]));
 }
 
 }  // namespace QvUI

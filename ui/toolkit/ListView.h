@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ui/toolkit/Wnd.h"
 
@@ -13,6 +14,13 @@ class ListView : public Wnd {
   void Attach(HWND window);
   // A column of percent of the width left of the vertical scroll bar; the title only when not empty.
   int AddColumn(int percent, const std::wstring& title, int index);
+  // Gives every column its share of the width again (after the list was resized).
+  void FitColumns();
+
+ private:
+  int ColumnWidth(int percent) const;
+
+  std::vector<int> percents_;  // by column index
 };
 
 }  // namespace QvUI

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/FontTable.h"
 #include "ui/toolkit/Gdi.h"
 #include "ui/toolkit/SystemApis.h"
@@ -109,26 +110,17 @@ HBRUSH Theme::BackgroundBrush() const {
   return brush_.get();
 }
 
-HFONT Theme::Font(int id) {
+HFONT Theme::Font(int id, int dpi) {
+  if (dpi <= 0) dpi = SystemDpi();
   std::lock_guard lock(mutex_);
-  const auto found = fonts_.find(id);
+  const auto found = fonts_.find({id, dpi});
   if (found != fonts_.end()) return found->second.get();
   const FontSpec fontSpec = FontSpecFor(id);
-  int dpi = 96;
-  if (HDC screen = ::GetDC(nullptr)) {
-    dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
-  }
   static const bool windows62 = WindowsVersionAtLeast(6, 2, 0);
   HFONT font = ::CreateFontW(-::MulDiv(fontSpec.points, dpi, 72), 0, 0, 0, fontSpec.weight, FALSE, FALSE,
                              FALSE, DEFAULT_CHARSET, OUT_OUTLINE_PRECIS, CLIP_DEFAULT_PRECIS,
                              CLEARTYPE_QUALITY, FF_SWISS, FontFaceFor(fontSpec.weight, windows62));
-  return fonts_.emplace(id, UniqueHFont(font)).first->second.get();
-}
-
-int DpiOf(HDC dc) {
-  const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
-  return dpi > 0 ? dpi : 96;
+  return fonts_.emplace(std::pair(id, dpi), UniqueHFont(font)).first->second.get();
 }
 
 int ScaleToDpi(int value, int dpi) { return ::MulDiv(value, dpi, 96); }

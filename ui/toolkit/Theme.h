@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/UniqueHandle.h"
 #include "ui/toolkit/Palette.h"
@@ -30,8 +31,9 @@ class Theme {
   float ScaleFactor() const { return 1.0f; }
   // MissingColour for an id outside the palette.
   COLORREF Colour(int id) const;
-  // Cached for the run; a font that cannot be created is cached as null.
-  HFONT Font(int id);
+  // The font of an id at a DPI (the system DPI when 0), cached for the run; a font that cannot be
+  // created is cached as null.
+  HFONT Font(int id, int dpi = 0);
   HBRUSH BackgroundBrush() const;
 
   // Decides again from the settings of the user with this SID (HKEY_USERS\<sid>); light when they
@@ -44,15 +46,14 @@ class Theme {
 
   mutable std::mutex mutex_;
   Palette colours_{};
-  std::map<int, UniqueHFont> fonts_;
+  std::map<std::pair<int, int>, UniqueHFont> fonts_;  // by id and DPI
   UniqueHBrush brush_;
   ThemeMode mode_ = ThemeLight;
   bool isDark_ = false;
   COLORREF accents_[4] = {0xff3c00, 0xffb199, 0xffb199, 0xff8a66};
 };
 
-// Device pixels of a design length at the DC's LOGPIXELSY (MulDiv(value, dpi, 96)).
-int DpiOf(HDC dc);
+// Device pixels of a design length (96 DPI) at dpi: MulDiv(value, dpi, 96).
 int ScaleToDpi(int value, int dpi);
 
 // Extent of text in font (selected for the measurement); 0,0 for empty text.
