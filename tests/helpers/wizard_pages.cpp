@@ -111,20 +111,38 @@ void BecomeDpiAware() {
   if (!::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE)) ::SetProcessDPIAware();
 }
 
-// The page the options name, posted to the manager; false when the name is unknown or the post failed.
-bool PostPage(PageManager& gui, const std::wstring& page, ProductList& products) {
-  if (page == L"welcome") return gui.PostShowDialog(new DialogWelcome()) != 0;
-  if (page == L"select") return gui.PostShowDialog(new DialogSelect(products)) != 0;
-  if (page == L"progress") return gui.ShowProgress();
-  const struct {
-    const wchar_t* name;
-    int kind;
-  } messages[] = {{L"finished", MessageFinished},
-                  {L"reboot", MessageFinishedReboot},
-                  {L"error", MessageErrorGeneric},
-                  {L"privileges", MessageErrorPrivileges}};
-  for (const auto& message : messages)
-    if (page == message.name) return gui.PostShowDialog(new DialogMessage(message.kind)) != 0;
+// The pages by name: the manager's call that shows each, and the message kind of a message page.
+enum class PageCall { Welcome, Select, Progress, Message };
+const struct PageName {
+  const wchar_t* name;
+  PageCall call;
+  int kind;
+} Pages[] = {{L"welcome", PageCall::Welcome, 0},
+             {L"select", PageCall::Select, 0},
+             {L"progress", PageCall::Progress, 0},
+             {L"finished", PageCall::Message, MessageFinished},
+             {L"reboot", PageCall::Message, MessageFinishedReboot},
+             {L"error", PageCall::Message, MessageErrorGeneric},
+             {L"privileges", PageCall::Message, MessageErrorPrivileges}};
+
+const PageName* FindPage(const std::wstring& name) {
+  for (const PageName& page : Pages)
+    if (name == page.name) return &page;
+  return nullptr;
+}
+
+// Posts the page to the manager without waiting for its answer; false when it could not be posted.
+bool PostPage(PageManager& gui, const PageName& page, ProductList& products) {
+  switch (page.call) {
+    case PageCall::Welcome:
+      return gui.PostShowDialog(new DialogWelcome()) != 0;
+    case PageCall::Select:
+      return gui.PostShowDialog(new DialogSelect(products)) != 0;
+    case PageCall::Progress:
+      return gui.ShowProgress();
+    case PageCall::Message:
+      return gui.PostShowDialog(new DialogMessage(page.kind)) != 0;
+  }
   return false;
 }
 
@@ -198,7 +216,7 @@ int RunPage(const Options& options) {
     return 1;
   }
   const ScopeExit shutdown([&] { gui.Shutdown(); });
-  if (!PostPage(gui, options.page, products)) {
+  if (!PostPage(gui, *FindPage(options.page), products)) {
     Print("error: the page could not be posted");
     return 1;
   }
@@ -240,7 +258,7 @@ bool Parse(int argc, wchar_t** argv, Options& options) {
       return false;
   }
   return (options.theme == L"light" || options.theme == L"dark" || options.theme == L"contrast") &&
-         options.dpi > 0 && options.switchDpi >= 0;
+         FindPage(options.page) != nullptr && options.dpi > 0 && options.switchDpi >= 0;
 }
 
 }  // namespace
