@@ -1,6 +1,41 @@
-"""The wizard's pages shown by the helper wizard_pages at two DPIs: the user's DPI reaches the page's
-process, and the page grows with it."""
-from wizard import WizardPage
+"""The wizard's pages shown by the helper wizard_pages: the theme and the DPI the user's settings give
+reach the page's process, the real manager's theme decision and the page's layout."""
+import re
+import time
+
+import pytest
+
+from conftest import run
+from gallery import Screenshot
+from wizard import START, WizardPage, page_point
+
+
+def system_colour(name):
+    found = re.search(rf"^\s*{name}\s+REG_SZ\s+(\d+) (\d+) (\d+)\s*$",
+                      run("reg", "query", r"HKCU\Control Panel\Colors", "/v", name).stdout, re.M)
+    assert found, name
+    return tuple(map(int, found.groups()))
+
+
+# The page background and the primary button's fill (palette ids 0 and 2); high contrast takes the
+# system's window and highlight colours.
+THEMES = {
+    "light": lambda: ((0xFF, 0xFF, 0xFF), (0x00, 0x3C, 0xFF)),
+    "dark": lambda: ((0x1C, 0x1C, 0x1E), (0x99, 0xB1, 0xFF)),
+    "contrast": lambda: (system_colour("Window"), system_colour("Hilight")),
+}
+
+
+@pytest.mark.parametrize("theme", sorted(THEMES))
+def test_the_page_shows_the_theme_it_was_started_in(tmp_path, theme):
+    background, primary = THEMES[theme]()
+    with WizardPage(tmp_path, "welcome", theme=theme) as shown:
+        time.sleep(0.3)
+        shot = Screenshot()
+        left, top, _, _ = shown.page
+        x, y = page_point(shown.page, START)
+        assert shot.dominant((left, top, left + 20, top + 20)) == background
+        assert shot.dominant((x - 6, y - 4, x + 7, y + 5)) == primary
 
 
 def test_the_page_at_144_dpi_is_half_as_large_again_as_at_96(tmp_path):

@@ -21,6 +21,14 @@ LIST = (44, 75, 312, 105)
 SPINNER = (170, 46, 60, 52)
 
 
+def page_point(page, rect, fx=0.5, fy=0.5):
+    """Screen point at a fraction of a template rectangle on the page at `page` (screen rectangle)."""
+    left, top, right, bottom = page
+    sx, sy = (right - left) / PAGE_DLU[0], (bottom - top) / PAGE_DLU[1]
+    x, y, w, h = rect
+    return int(left + (x + w * fx) * sx), int(top + (y + h * fy) * sy)
+
+
 def xdotool(*args, check=True):
     return subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True, check=check, timeout=30,
                           env=wine_env())
@@ -68,10 +76,7 @@ class Wizard:
 
     def point(self, rect, fx=0.5, fy=0.5):
         """Screen point at a fraction of a template rectangle."""
-        left, top, right, bottom = self.client
-        sx, sy = (right - left) / PAGE_DLU[0], (bottom - top) / PAGE_DLU[1]
-        x, y, w, h = rect
-        return int(left + (x + w * fx) * sx), int(top + (y + h * fy) * sy)
+        return page_point(self.client, rect, fx, fy)
 
     def screen_rect(self, rect):
         (x0, y0), (x1, y1) = self.point(rect, 0, 0), self.point(rect, 1, 1)
