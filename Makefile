@@ -29,7 +29,7 @@ demo: build
 gallery: prefix
 	@bash tools/gallery "$(BUILD_DIR)"
 
-# Screenshots of every wizard page: build/screenshots/<theme>-<language>-<page>.png.
+# Screenshots of every wizard page: build/screenshots/<theme>-<dpi>-<page>.png, docs/images/.
 screenshots: prefix
 	@bash tools/screenshots "$(BUILD_DIR)"
 

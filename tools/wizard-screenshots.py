@@ -1,99 +1,50 @@
 #!/usr/bin/env python3
-"""Screenshots of every wizard page of the real tool (run under Wine by tools/screenshots):
-build/screenshots/<theme>-<language>-<page>.png for the welcome page, the product page with the list
-shown, the progress page and each message kind, in the light and dark themes and three languages."""
+"""Screenshots of every wizard page (run under Wine by tools/screenshots), each shown by the helper
+wizard_pages (tests/helpers/wizard_pages.cpp) with the tool's own manager, templates and texts:
+  build/screenshots/<theme>-<dpi>-<page>.png      light, dark and contrast at 96 and 144 DPI, English
+  build/screenshots/light-96-<language>-<page>.png the other languages
+and the README's pictures docs/images/<theme>-<page>.png (light and dark, 96 DPI, English)."""
 import pathlib
-import re
-import subprocess
+import shutil
 import sys
 import tempfile
 import time
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "tests" / "e2e"))
-from conftest import BUILD_DIR, TOOL, helper, run  # noqa: E402
-from scriptset import tool_with_scripts  # noqa: E402
-from wizard import CANCEL, CHOOSE, LIST, NEXT, START, Wizard  # noqa: E402
+SOURCE = pathlib.Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(SOURCE / "tests" / "e2e"))
+from conftest import BUILD_DIR  # noqa: E402
+from wizard import WizardPage  # noqa: E402
 
 OUT = BUILD_DIR / "screenshots"
-KEY = r"HKCU\SOFTWARE\Microsoft\Windows\CurrentVersion\Themes\Personalize"
-SLOW = "local t = os.clock() while os.clock() - t < 3 do end"
+README_IMAGES = SOURCE / "docs" / "images"
+PAGES = ("welcome", "select", "progress", "finished", "reboot", "error", "privileges")
+README_PAGES = ("welcome", "select", "progress", "finished")
 
 
-def product(pid, priority, name, detected=True, cleanup="return true"):
-    return (f'function GetProductId() return "{pid}" end\n'
-            f'function GetProductDisplayName() return "{name}" end\n'
-            f"function DetectProduct() return {'true' if detected else 'false'} end\n"
-            f"function CleanupProduct() {cleanup} end\n"
-            f"function GetPriority() return {priority} end\n")
-
-
-def family(outcome):
-    last = {"finished": "return true", "reboot": "Meta.SetRebootNeeded() return true",
-            "error": 'error("failed") return true'}[outcome]
-    return {"omnivo.lua": product("omnivo", 10, "", cleanup=SLOW + " return true"),
-            "quarantine.lua": product("quarantine", 20, "", detected=False),
-            "zorv_quarantine.lua": product("zorv_quarantine", 30, "", cleanup=last),
-            "logs.lua": product("logs", 40, "")}
-
-
-def shoot(wizard, name):
-    left, top, right, bottom = wizard.client
-    target = OUT / f"{name}.png"
-    subprocess.run(["import", "-window", "root", "-crop", f"{right - left}x{bottom - top}+{left}+{top}", "+repage",
-                    str(target)], check=True)
-    print(f"screenshots: {target}")
-
-
-def session(exe, prefix, outcome, language):
-    wizard = Wizard(exe, "--language", language)
-    try:
-        if outcome == "finished":
-            shoot(wizard, f"{prefix}-welcome")
-        wizard.click(START)
-        if outcome == "finished":
-            wizard.click(CHOOSE, 0.03)
-            for row in (0, 2):  # the check boxes of the first and third rows
-                wizard.click((LIST[0] + 1, LIST[1] + 1 + 10.5 * row, 6, 8))
-            time.sleep(0.3)
-            shoot(wizard, f"{prefix}-select")
-        wizard.click(NEXT)
-        if outcome == "finished":
-            time.sleep(1)
-            shoot(wizard, f"{prefix}-progress")
-        time.sleep(5)
-        shoot(wizard, f"{prefix}-{outcome}")
-        wizard.click(CANCEL)
-        wizard.wait()
-    finally:
-        wizard.kill()
+def shots():
+    """(theme, dpi, language, file name) of every picture."""
+    for theme in ("light", "dark", "contrast"):
+        for dpi in (96, 144):
+            for page in PAGES:
+                yield theme, dpi, "en", page, f"{theme}-{dpi}-{page}.png"
+    for language in ("fi", "ru"):
+        for page in PAGES:
+            yield "light", 96, language, page, f"light-96-{language}-{page}.png"
 
 
 def main():
     OUT.mkdir(parents=True, exist_ok=True)
-    before = run("reg", "query", KEY, "/v", "AppsUseLightTheme")
-    old = re.search(r"AppsUseLightTheme\s+REG_DWORD\s+0x([0-9a-fA-F]+)", before.stdout)
+    README_IMAGES.mkdir(parents=True, exist_ok=True)
+    started = time.monotonic()
     with tempfile.TemporaryDirectory() as work:
-        tools = {outcome: tool_with_scripts(pathlib.Path(work) / outcome, family(outcome))
-                 for outcome in ("finished", "reboot", "error")}
-        try:
-            for theme, value in (("light", 1), ("dark", 0)):
-                run("reg", "add", KEY, "/v", "AppsUseLightTheme", "/t", "REG_DWORD", "/d", value, "/f")
-                for language in ("en", "fi", "ru"):
-                    prefix = f"{theme}-{language}"
-                    for outcome, exe in tools.items():
-                        session(exe, prefix, outcome, language)
-                    wizard = Wizard(helper("run_restricted"), TOOL, "--language", language)
-                    try:
-                        shoot(wizard, f"{prefix}-privileges")
-                        wizard.click(CANCEL)
-                        wizard.wait()
-                    finally:
-                        wizard.kill()
-        finally:
-            if old:
-                run("reg", "add", KEY, "/v", "AppsUseLightTheme", "/t", "REG_DWORD", "/d", int(old.group(1), 16), "/f")
-            else:
-                run("reg", "delete", KEY, "/v", "AppsUseLightTheme", "/f")
+        for theme, dpi, language, page, name in shots():
+            with WizardPage(work, page, theme=theme, dpi=dpi, language=language) as shown:
+                time.sleep(0.3)  # the X server shows what was painted
+                shown.save(OUT / name)
+            print(f"screenshots: {OUT / name}")
+            if dpi == 96 and language == "en" and theme != "contrast" and page in README_PAGES:
+                shutil.copyfile(OUT / name, README_IMAGES / f"{theme}-{page}.png")
+    print(f"screenshots: {time.monotonic() - started:.0f} s")
 
 
 if __name__ == "__main__":

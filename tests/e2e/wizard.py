@@ -1,10 +1,11 @@
 """The real tool's wizard driven from Linux like a user: the main window found by its X class, controls
 reached by their template rectangles (dialog units scaled to the page), keys and clicks through
 `xdotool`, colours read from screenshots of the X display."""
+import pathlib
 import subprocess
 import time
 
-from conftest import wait_for, wine_env
+from conftest import helper, wait_for, wine_env
 from gallery import Screenshot
 
 TITLE = "Quorvel uninstallation tool"
@@ -18,6 +19,14 @@ REMOVE_ALL = (44, 32, 334, 20)
 CHOOSE = (44, 52, 334, 20)
 LIST = (44, 75, 312, 105)
 SPINNER = (170, 46, 60, 52)
+
+
+def page_point(page, rect, fx=0.5, fy=0.5):
+    """Screen point at a fraction of a template rectangle on the page at `page` (screen rectangle)."""
+    left, top, right, bottom = page
+    sx, sy = (right - left) / PAGE_DLU[0], (bottom - top) / PAGE_DLU[1]
+    x, y, w, h = rect
+    return int(left + (x + w * fx) * sx), int(top + (y + h * fy) * sy)
 
 
 def xdotool(*args, check=True):
@@ -67,10 +76,7 @@ class Wizard:
 
     def point(self, rect, fx=0.5, fy=0.5):
         """Screen point at a fraction of a template rectangle."""
-        left, top, right, bottom = self.client
-        sx, sy = (right - left) / PAGE_DLU[0], (bottom - top) / PAGE_DLU[1]
-        x, y, w, h = rect
-        return int(left + (x + w * fx) * sx), int(top + (y + h * fy) * sy)
+        return page_point(self.client, rect, fx, fy)
 
     def screen_rect(self, rect):
         (x0, y0), (x1, y1) = self.point(rect, 0, 0), self.point(rect, 1, 1)
@@ -111,3 +117,64 @@ class Wizard:
         if self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
+
+
+class WizardPage:
+    """One page of the real wizard shown by the helper wizard_pages (tests/helpers/wizard_pages.cpp) in a
+    theme, at a DPI and in a language, optionally after a DPI change to switch_dpi. `page` is its screen
+    rectangle (left, top, right, bottom); the page stays up until close()."""
+
+    PROGRAM = helper("wizard_pages")
+
+    def __init__(self, work, page, theme="light", dpi=96, language="en", switch_dpi=None):
+        args = ["--theme", theme, "--dpi", dpi, "--page", page, "--language", language]
+        if switch_dpi:
+            args += ["--switch-dpi", switch_dpi]
+        name = f"{theme}-{dpi}-{language}-{page}" + (f"-to-{switch_dpi}" if switch_dpi else "")
+        self.output = pathlib.Path(work) / f"{name}.txt"
+        self.proc = subprocess.Popen(["wine", str(self.PROGRAM), *map(str, args)], stdin=subprocess.PIPE,
+                                     stdout=self.output.open("wb"), stderr=subprocess.DEVNULL, env=wine_env())
+        came_up = wait_for(lambda: self._done() or self.proc.poll() is not None, timeout=120)
+        lines = self.lines()
+        if not came_up or "ready" not in lines:
+            # A page left up would hold the user's settings and cover the next one.
+            self.close()
+            raise AssertionError(f"{name} did not come up: {lines}")
+        self.page = next(tuple(map(int, line.split()[1:5])) for line in lines if line.startswith("page "))
+
+    def lines(self):
+        text = self.output.read_bytes().decode("utf-8", "replace") if self.output.exists() else ""
+        return [line.strip() for line in text.splitlines() if line.strip()]
+
+    def _done(self):
+        return any(line == "ready" or line.startswith("error") for line in self.lines())
+
+    @property
+    def size(self):
+        left, top, right, bottom = self.page
+        return right - left, bottom - top
+
+    def save(self, target):
+        """The page as a PNG, cut from a screenshot of the X display."""
+        left, top, right, bottom = self.page
+        subprocess.run(["import", "-window", "root", "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
+                        "+repage", "-strip", str(target)], check=True, timeout=60, env=wine_env())
+
+    def close(self):
+        if self.proc.poll() is None:
+            try:
+                self.proc.stdin.write(b"q")
+                self.proc.stdin.close()
+            except OSError:
+                pass
+            try:
+                self.proc.wait(timeout=60)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
