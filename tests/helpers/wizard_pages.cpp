@@ -9,7 +9,7 @@
 // manifest come from UninstallationTool.exe beside this program; the product page lists three fake
 // products (two chosen, one not found), so it opens with the list shown.
 // With --switch-dpi the main window is sent WM_DPICHANGED for M, with the window rectangle scaled by
-// M/N around its top-left corner, once the page is up; the report waits until the window has settled.
+// M/N around its centre, once the page is up; the report waits until the window has settled.
 // Standard output: "page <left> <top> <right> <bottom>" (the main window's client area in screen
 // pixels), then "ready"; "error: ..." instead when the page cannot be shown. The page stays up until
 // standard input ends (or reads "q") or the window is closed.
@@ -157,13 +157,18 @@ bool SameRect(const RECT& a, const RECT& b) {
 }
 
 // WM_DPICHANGED as the system sends it when the window moves to a monitor of another DPI: the new
-// DPI in both words and the suggested rectangle, scaled around the window's top-left corner. Then
+// DPI in both words and the suggested rectangle, scaled around the window's centre (so the larger
+// window still fits the virtual screen). Then
 // waits until the window rectangle has stayed the same for a while (the handler may post more work).
 void SwitchDpi(HWND window, int fromDpi, int toDpi) {
   const RECT before = WindowRect(window);
-  RECT suggested = before;
-  suggested.right = before.left + ::MulDiv(before.right - before.left, toDpi, fromDpi);
-  suggested.bottom = before.top + ::MulDiv(before.bottom - before.top, toDpi, fromDpi);
+  const int width = ::MulDiv(before.right - before.left, toDpi, fromDpi);
+  const int height = ::MulDiv(before.bottom - before.top, toDpi, fromDpi);
+  const int left = (before.left + before.right - width) / 2;
+  const int top = (before.top + before.bottom - height) / 2;
+  RECT suggested{left < 0 ? 0 : left, top < 0 ? 0 : top, 0, 0};
+  suggested.right = suggested.left + width;
+  suggested.bottom = suggested.top + height;
   ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(toDpi, toDpi), reinterpret_cast<LPARAM>(&suggested));
   RECT last = WindowRect(window);
   for (int steady = 0, round = 0; steady < 3 && round < 50; ++round) {
