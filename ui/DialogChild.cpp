@@ -144,6 +144,8 @@ INT_PTR DialogSelect::OnInitDialog() {
 
   const HWND list = ::GetDlgItem(hwnd_, kIdProducts);
   list_.Attach(list);
+  // Assistive technology names the list after the choice that shows it.
+  list_.SetText(Localised("RadioSelect"));
   Bind(next_, IDOK, Localised("Next"), kPageFont);
   Bind(cancel_, IDCANCEL, Localised("Cancel"), kPageFont);
   cancel_.SetPrimary(false);
@@ -251,7 +253,8 @@ HWND DialogProgress::Create(HINSTANCE instance, HWND parent) {
 
 INT_PTR DialogProgress::OnInitDialog() {
   SetChildFonts();
-  spinner_.Attach(::GetDlgItem(hwnd_, kIdSpinner));
+  // The text names the busy indicator for assistive technology; the spinner does not draw it.
+  Bind(spinner_, kIdSpinner, Localised("Removing"), 0);
   Bind(message_, kIdMessage, Localised("Removing"), kPageFont);
   Bind(cancel_, IDCANCEL, Localised("Cancel"), kPageFont);
   cancel_.SetPrimary(false);

@@ -11,6 +11,7 @@ class Spinner : public Control {
   bool Attach(HWND window) override;
 
   void OnClick() override {}
+  AccessibleFacts Describe(long child) const override;
   void Paint(HDC dc, const RECT& rect) override;
   void OnDestroyHook() override;
   LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
