@@ -253,8 +253,8 @@ HWND DialogProgress::Create(HINSTANCE instance, HWND parent) {
 
 INT_PTR DialogProgress::OnInitDialog() {
   SetChildFonts();
-  // The text names the busy indicator for assistive technology; the spinner does not draw it.
-  Bind(spinner_, kIdSpinner, Localised("Removing"), 0);
+  spinner_.Attach(::GetDlgItem(hwnd_, kIdSpinner));
+  spinner_.SetName(Localised("Removing"));
   Bind(message_, kIdMessage, Localised("Removing"), kPageFont);
   Bind(cancel_, IDCANCEL, Localised("Cancel"), kPageFont);
   cancel_.SetPrimary(false);
