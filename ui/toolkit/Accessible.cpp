@@ -285,6 +285,21 @@ void AccessibleServer::Disconnect() {
   object_ = nullptr;
 }
 
+void RaiseAccessibleEvent(HWND window, UINT message) {
+  switch (message) {
+    case WM_SETTEXT:
+      ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
+      break;
+    case WM_ENABLE:
+    case BM_SETCHECK:
+    case BM_SETSTYLE:
+      ::NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
+      break;
+    default:
+      break;
+  }
+}
+
 long AccessibleObjectsAlive() { return ::InterlockedCompareExchange(&objectsAlive, 0, 0); }
 
 }  // namespace QvUI

@@ -59,6 +59,11 @@ class AccessibleServer {
   IAccessible* object_ = nullptr;  // one reference, released by Disconnect
 };
 
+// After a message that changed a window's text (EVENT_OBJECT_NAMECHANGE) or its enabled, checked or
+// default state (EVENT_OBJECT_STATECHANGE): Windows raises these for its own controls, Wine does
+// not; a repeated event only costs a listener a re-read. The system raises the focus event.
+void RaiseAccessibleEvent(HWND window, UINT message);
+
 // Objects handed out and not yet released by everyone (for leak checks).
 long AccessibleObjectsAlive();
 

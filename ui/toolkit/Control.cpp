@@ -252,7 +252,9 @@ LRESULT CALLBACK Control::ControlProc(HWND window, UINT message, WPARAM wParam, 
     default:
       break;
   }
-  return control->WindowProc(window, message, wParam, lParam);
+  const LRESULT result = control->WindowProc(window, message, wParam, lParam);
+  RaiseAccessibleEvent(window, message);
+  return result;
 }
 
 }  // namespace QvUI
