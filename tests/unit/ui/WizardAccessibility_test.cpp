@@ -52,36 +52,6 @@ VARIANT Child(long id) {
   return child;
 }
 
-// Name, role, state and description of one element; an HRESULT that is no success in `result`.
-struct Answer {
-  std::wstring name;
-  long role = 0;
-  long state = 0;
-  std::wstring description;
-  HRESULT result = S_OK;
-};
-
-std::wstring Take(BSTR text) {
-  std::wstring value = text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
-  ::SysFreeString(text);
-  return value;
-}
-
-Answer Ask(IAccessible* object, long id) {
-  Answer answer;
-  BSTR name = nullptr, description = nullptr;
-  VARIANT role{}, state{};
-  for (const HRESULT result :
-       {object->get_accName(Child(id), &name), object->get_accRole(Child(id), &role),
-        object->get_accState(Child(id), &state), object->get_accDescription(Child(id), &description)})
-    if (FAILED(result) && SUCCEEDED(answer.result)) answer.result = result;
-  answer.name = Take(name);
-  answer.description = Take(description);
-  answer.role = role.vt == VT_I4 ? role.lVal : -1;
-  answer.state = state.vt == VT_I4 ? state.lVal : -1;
-  return answer;
-}
-
 // Where the pointer or the activation happens to be is no part of the expectation; the focus is
 // checked against the window that has it.
 constexpr long kIgnored = STATE_SYSTEM_HOTTRACKED | STATE_SYSTEM_FOCUSED;
@@ -99,6 +69,28 @@ struct Row {
   long state;
   std::wstring description;
 };
+
+// One element as a row; S_OK or the first failure of the four calls in `result`.
+Row Ask(IAccessible* object, int id, long child, HRESULT& result) {
+  BSTR name = nullptr, description = nullptr;
+  VARIANT role{}, state{};
+  result = S_OK;
+  for (const HRESULT each :
+       {object->get_accName(Child(child), &name), object->get_accRole(Child(child), &role),
+        object->get_accState(Child(child), &state), object->get_accDescription(Child(child), &description)})
+    if (FAILED(each) && result == S_OK) result = each;
+  const auto take = [](BSTR text) {
+    std::wstring value = text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
+    ::SysFreeString(text);
+    return value;
+  };
+  return {id,
+          child,
+          take(name),
+          role.vt == VT_I4 ? role.lVal : -1,
+          state.vt == VT_I4 ? state.lVal : -1,
+          take(description)};
+}
 
 std::wstring Text(const char* key) { return BrelResLib::Settings::Instance().GetString(key); }
 std::wstring Setting(const char* key) { return BrelResLib::Settings::Instance().GetSetting(key); }
@@ -253,10 +245,11 @@ TEST_F(WizardAccessibility, EveryControlOfEveryPageSaysWhatItIs) {
     for (const Row& row : page.rows) {
       const auto found = objects.find(row.id);
       ASSERT_NE(found, objects.end()) << page.name << ", control " << row.id;
-      const Answer got = Ask(found->second.get(), row.child);
+      HRESULT result = S_OK;
+      const Row got = Ask(found->second.get(), row.id, row.child, result);
       const std::string where =
           std::string(page.name) + ", control " + std::to_string(row.id) + "." + std::to_string(row.child);
-      EXPECT_EQ(got.result, S_OK) << where;
+      EXPECT_EQ(result, S_OK) << where;
       EXPECT_EQ(got.name, row.name) << where;
       EXPECT_EQ(got.role, row.role) << where;
       EXPECT_EQ(got.state & ~kIgnored, row.state) << where << ": 0x" << std::hex << got.state;
@@ -279,7 +272,8 @@ TEST_F(WizardAccessibility, EveryControlOfEveryPageSaysWhatItIs) {
       EXPECT_EQ(count, static_cast<long>(rowsOfList)) << page.name;
       // Checking the second row from outside reaches the choice the page hands over.
       EXPECT_EQ(list->second.get()->accDoDefaultAction(Child(2)), S_OK);
-      EXPECT_EQ(Ask(list->second.get(), 2).state & ~kIgnored, kRow | STATE_SYSTEM_CHECKED);
+      HRESULT result = S_OK;
+      EXPECT_EQ(Ask(list->second.get(), 1025, 2, result).state & ~kIgnored, kRow | STATE_SYSTEM_CHECKED);
     }
     if (page.press != 0) {
       EXPECT_EQ(objects[page.press].get()->accDoDefaultAction(Child(CHILDID_SELF)), S_OK) << page.name;
@@ -295,8 +289,6 @@ TEST_F(WizardAccessibility, EveryControlOfEveryPageSaysWhatItIs) {
 
   // Once the window is gone no object is left on our side, whatever clients still hold.
   gui_->Shutdown();
-  EXPECT_EQ(QvUI::AccessibleObjectsAlive(), 0);
-  previousObjects.clear();
   EXPECT_EQ(QvUI::AccessibleObjectsAlive(), 0);
 }
 
