@@ -163,6 +163,8 @@ INT_PTR DialogSelect::OnInitDialog() {
 
   const HWND list = ::GetDlgItem(hwnd_, kIdProducts);
   list_.Attach(list);
+  // Assistive technology names the list after the choice that shows it.
+  list_.SetText(Localised("RadioSelect"));
   Bind(next_, IDOK, Localised("Next"), kPageFont);
   Bind(cancel_, IDCANCEL, Localised("Cancel"), kPageFont);
   cancel_.SetPrimary(false);
@@ -276,6 +278,7 @@ HWND DialogProgress::Create(HINSTANCE instance, HWND parent) {
 INT_PTR DialogProgress::OnInitDialog() {
   SetChildFonts();
   spinner_.Attach(::GetDlgItem(hwnd_, kIdSpinner));
+  spinner_.SetName(Localised("Removing"));
   Bind(message_, kIdMessage, Localised("Removing"), kPageFont);
   Bind(cancel_, IDCANCEL, Localised("Cancel"), kPageFont);
   cancel_.SetPrimary(false);

@@ -18,6 +18,16 @@ void Button::SetIcon(HICON icon) {
   if (hwnd_) ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
+AccessibleFacts Button::Describe(long child) const {
+  AccessibleFacts facts = Control::Describe(child);
+  facts.role = ROLE_SYSTEM_PUSHBUTTON;
+  facts.state |= STATE_SYSTEM_FOCUSABLE;
+  // The dialog manager moves the default style to the push button that has the focus.
+  if ((Style() & BS_TYPEMASK) == BS_DEFPUSHBUTTON) facts.state |= STATE_SYSTEM_DEFAULT;
+  facts.defaultAction = L"Press";
+  return facts;
+}
+
 void Button::OnStateChanged(int changed) {
   if (changed & focusMask_) {
     // Drawing the focus rectangle again with XOR toggles it without a full repaint.

@@ -14,6 +14,7 @@ class Button : public Control {
   // Takes ownership of the icon, drawn before the text at the font's height.
   void SetIcon(HICON icon);
 
+  AccessibleFacts Describe(long child) const override;
   void OnStateChanged(int changed) override;
   void Paint(HDC dc, const RECT& rect) override;
 

@@ -15,6 +15,16 @@ bool Checkbox::IsRadio() const {
   return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
 }
 
+AccessibleFacts Checkbox::Describe(long child) const {
+  AccessibleFacts facts = Control::Describe(child);
+  const bool checked = IsChecked();
+  facts.role = IsRadio() ? ROLE_SYSTEM_RADIOBUTTON : ROLE_SYSTEM_CHECKBUTTON;
+  // A radio without a tab stop is still reached with the arrow keys inside its group.
+  facts.state |= STATE_SYSTEM_FOCUSABLE | (checked ? STATE_SYSTEM_CHECKED : 0);
+  facts.defaultAction = checked && !IsRadio() ? L"Uncheck" : L"Check";
+  return facts;
+}
+
 void Checkbox::OnClick() {
   if (IsRadio()) {
     ::SendMessageW(hwnd_, BM_SETCHECK, BST_CHECKED, 0);

@@ -11,6 +11,7 @@ class Checkbox : public Control {
   bool IsChecked() const;
   bool IsRadio() const;
 
+  AccessibleFacts Describe(long child) const override;
   void OnClick() override;
   void OnStateChanged(int changed) override;
   void Paint(HDC dc, const RECT& rect) override;

@@ -101,7 +101,29 @@ LRESULT Control::OnPrintClient(HDC dc) {
   return 0;
 }
 
-void Control::SetState(int mask, bool on) { state_ = on ? (state_ | mask) : (state_ & ~mask); }
+void Control::SetState(int mask, bool on) {
+  const int before = state_;
+  state_ = on ? (state_ | mask) : (state_ & ~mask);
+  // The focus bit is only the drawn cue; the system reports the focus itself.
+  if ((before ^ state_) & (hotMask_ | pressedMask_))
+    ::NotifyWinEvent(EVENT_OBJECT_STATECHANGE, hwnd_, OBJID_CLIENT, CHILDID_SELF);
+}
+
+AccessibleFacts Control::Describe(long) const {
+  AccessibleFacts facts;
+  facts.name = Text();
+  facts.state = WindowState(hwnd_);
+  if (HasState(hotMask_)) facts.state |= STATE_SYSTEM_HOTTRACKED;
+  if (HasState(pressedMask_)) facts.state |= STATE_SYSTEM_PRESSED;
+  return facts;
+}
+
+bool Control::DoDefaultAction(long child) {
+  if (Describe(child).defaultAction.empty() || !::IsWindowEnabled(hwnd_) || !::IsWindowVisible(hwnd_))
+    return false;
+  OnClick();
+  return true;
+}
 
 void Control::OnFocus(bool focused) {
   // Keyboard cues stay hidden until the user starts using the keyboard.
@@ -194,6 +216,11 @@ LRESULT Control::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
     case WM_PRINTCLIENT:
       return OnPrintClient(reinterpret_cast<HDC>(wParam));
+    case WM_GETOBJECT: {
+      LRESULT result = 0;
+      if (accessible_.OnGetObject(window, wParam, lParam, result)) return result;
+      return CallPrevious(window, message, wParam, lParam);
+    }
     case BM_SETCHECK:
     case BM_SETSTATE:
     case BM_SETSTYLE: {
@@ -213,6 +240,7 @@ LRESULT CALLBACK Control::ControlProc(HWND window, UINT message, WPARAM wParam, 
   switch (message) {
     case WM_DESTROY: {
       control->OnDestroyHook();
+      control->accessible_.Disconnect();
       const WNDPROC previous = control->previous_;
       control->Detach();
       if (previous) ::CallWindowProcW(previous, window, message, wParam, lParam);
@@ -224,7 +252,9 @@ LRESULT CALLBACK Control::ControlProc(HWND window, UINT message, WPARAM wParam, 
     default:
       break;
   }
-  return control->WindowProc(window, message, wParam, lParam);
+  const LRESULT result = control->WindowProc(window, message, wParam, lParam);
+  RaiseAccessibleEvent(window, message);
+  return result;
 }
 
 }  // namespace QvUI

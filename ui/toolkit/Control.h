@@ -5,13 +5,14 @@
 #include <windows.h>
 
 #include "base/UniqueHandle.h"
+#include "ui/toolkit/Accessible.h"
 #include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/Gdi.h"
 #include "ui/toolkit/Wnd.h"
 
 namespace QvUI {
 
-class Control : public Wnd {
+class Control : public Wnd, public AccessibleSource {
  public:
   Control();
   // Gives the window its own procedure back if it outlives the object.
@@ -45,6 +46,11 @@ class Control : public Wnd {
   // The DPI the control's window is drawn at now.
   int Dpi() const { return WindowDpi(hwnd_); }
 
+  // The window's text and state (hot and pressed included) as a client area; widgets say what they are.
+  AccessibleFacts Describe(long child) const override;
+  // Clicks, when the control is enabled, visible and names a default action.
+  bool DoDefaultAction(long child) override;
+
  protected:
   LRESULT CallPrevious(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   // The brush the parent gives for WM_CTLCOLORSTATIC / WM_CTLCOLORBTN (text colour set in dc).
@@ -64,6 +70,8 @@ class Control : public Wnd {
   void CreateBackBuffer(int width, int height);
   void Detach();
   void SetState(int mask, bool on);
+
+  AccessibleServer accessible_{*this};
 };
 
 }  // namespace QvUI

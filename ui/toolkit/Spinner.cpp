@@ -22,6 +22,17 @@ bool Spinner::Attach(HWND window) {
   return true;
 }
 
+AccessibleFacts Spinner::Describe(long child) const {
+  AccessibleFacts facts = Control::Describe(child);
+  // A progress bar without a value that is busy: what the system's own marquee progress bar
+  // reports, so screen readers say "progress bar" and "busy"; an animation role tells nothing of
+  // waiting.
+  facts.name = name_;
+  facts.role = ROLE_SYSTEM_PROGRESSBAR;
+  facts.state |= STATE_SYSTEM_BUSY | STATE_SYSTEM_READONLY;
+  return facts;
+}
+
 void Spinner::OnDestroyHook() { ::KillTimer(hwnd_, TimerId); }
 
 void Spinner::Paint(HDC dc, const RECT& rect) {

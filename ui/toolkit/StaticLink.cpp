@@ -33,6 +33,22 @@ void StaticLink::SetText(const std::wstring& text) {
   if (hwnd_) ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
+AccessibleFacts StaticLink::Describe(long child) const {
+  AccessibleFacts facts = Control::Describe(child);
+  if (link_.empty()) {
+    facts.role = ROLE_SYSTEM_STATICTEXT;
+    facts.state |= STATE_SYSTEM_READONLY;
+    return facts;
+  }
+  // The link is what the focus reaches and Space activates; the sentence around it is its description.
+  facts.role = ROLE_SYSTEM_LINK;
+  facts.description = std::move(facts.name);
+  facts.name = link_;
+  facts.state |= STATE_SYSTEM_LINKED;
+  facts.defaultAction = L"Jump";
+  return facts;
+}
+
 void StaticLink::DrawFocusRects(HDC dc) {
   ::SetTextColor(dc, RGB(0, 0, 0));
   for (const RECT& rect : linkRects_) ::DrawFocusRect(dc, &rect);

@@ -18,6 +18,7 @@ class StaticLink : public Control {
   const std::wstring& LinkPart() const { return link_; }
   const std::vector<RECT>& LinkRects() const { return linkRects_; }
 
+  AccessibleFacts Describe(long child) const override;
   void OnStateChanged(int changed) override;
   void Paint(HDC dc, const RECT& rect) override;
   LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;

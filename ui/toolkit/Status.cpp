@@ -13,7 +13,34 @@ namespace QvUI {
 
 void Status::SetKind(int kind) {
   kind_ = kind;
-  if (hwnd_) ::InvalidateRect(hwnd_, nullptr, FALSE);
+  if (!hwnd_) return;
+  ::InvalidateRect(hwnd_, nullptr, FALSE);
+  ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd_, OBJID_CLIENT, CHILDID_SELF);
+}
+
+AccessibleFacts Status::Describe(long child) const {
+  AccessibleFacts facts = Control::Describe(child);
+  facts.role = ROLE_SYSTEM_GRAPHIC;
+  facts.state |= STATE_SYSTEM_READONLY;
+  // The texts hold no single words for the kinds; these stay English in every language.
+  switch (kind_) {
+    case StatusError:
+      facts.name = L"Error";
+      break;
+    case StatusWarning:
+      facts.name = L"Warning";
+      break;
+    case StatusInformation:
+      facts.name = L"Information";
+      break;
+    case StatusSuccess:
+      facts.name = L"Success";
+      break;
+    default:
+      facts.name = L"Question";
+      break;
+  }
+  return facts;
 }
 
 void Status::Paint(HDC dc, const RECT& rect) {

@@ -12,6 +12,7 @@ class Status : public Control {
   int Kind() const { return kind_; }
 
   void OnClick() override {}
+  AccessibleFacts Describe(long child) const override;
   void Paint(HDC dc, const RECT& rect) override;
 
  private:

@@ -1,4 +1,4 @@
-// Run-time bindings of comctl32, uxtheme and dwmapi.
+// Run-time bindings of comctl32, uxtheme, dwmapi and oleacc.
 #include "ui/toolkit/SystemApis.h"
 
 #include "base/ProcAddress.h"
@@ -11,6 +11,11 @@ namespace {
 HRESULT LastErrorResult() {
   const DWORD error = ::GetLastError();
   return HRESULT_FROM_WIN32(error == ERROR_SUCCESS ? ERROR_PROC_NOT_FOUND : error);
+}
+
+HMODULE Oleacc() {
+  static const HMODULE library = LoadSystemLibrary(L"oleacc.dll");
+  return library;
 }
 
 }  // namespace
@@ -46,6 +51,21 @@ HRESULT DwmSetWindowAttribute(HWND window, DWORD attribute, const void* value, D
   const auto function = QvProc::Get<Function>(library.get(), "DwmSetWindowAttribute");
   if (function == nullptr) return LastErrorResult();
   return function(window, attribute, value, size);
+}
+
+HRESULT CreateStdAccessibleObject(HWND window, LONG objectId, REFIID id, void** object) {
+  using Function = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
+  static const Function function = QvProc::Get<Function>(Oleacc(), "CreateStdAccessibleObject");
+  if (object != nullptr) *object = nullptr;
+  if (function == nullptr) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+  return function(window, objectId, id, object);
+}
+
+LRESULT LresultFromObject(REFIID id, WPARAM wParam, IUnknown* object) {
+  using Function = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
+  static const Function function = QvProc::Get<Function>(Oleacc(), "LresultFromObject");
+  if (function == nullptr) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+  return function(id, wParam, object);
 }
 
 }  // namespace QvUI::SystemApis

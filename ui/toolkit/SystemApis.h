@@ -1,10 +1,11 @@
 // The system libraries the toolkit binds at run time (the tool imports only KnownDLLs): comctl32,
-// uxtheme and dwmapi. Each call fails soft with an error result when its library or export is
+// uxtheme, dwmapi and oleacc. Each call fails soft with an error result when its library or export is
 // missing. GDI+ lives in GdiPlus.h.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
 namespace QvUI::SystemApis {
 
@@ -19,5 +20,10 @@ BOOL InitCommonControls(DWORD classes);
 HRESULT SetWindowTheme(HWND window, const wchar_t* subAppName, const wchar_t* subIdList);
 // dwmapi DwmSetWindowAttribute; the library is loaded for the call and freed again.
 HRESULT DwmSetWindowAttribute(HWND window, DWORD attribute, const void* value, DWORD size);
+
+// oleacc CreateStdAccessibleObject and LresultFromObject; the library stays loaded (the standard
+// objects it makes live in it). Without it: HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND) as the result.
+HRESULT CreateStdAccessibleObject(HWND window, LONG objectId, REFIID id, void** object);
+LRESULT LresultFromObject(REFIID id, WPARAM wParam, IUnknown* object);
 
 }  // namespace QvUI::SystemApis

@@ -36,6 +36,13 @@ UINT StaticTextFormat(LONG_PTR style) {
   return format;
 }
 
+AccessibleFacts TextBlock::Describe(long child) const {
+  AccessibleFacts facts = Control::Describe(child);
+  facts.role = ROLE_SYSTEM_STATICTEXT;
+  facts.state |= STATE_SYSTEM_READONLY;
+  return facts;
+}
+
 void TextBlock::Paint(HDC dc, const RECT& rect) {
   FillBackground(dc, rect, WM_CTLCOLORSTATIC);
   const COLORREF colour = ::IsWindowEnabled(hwnd_) ? ::GetTextColor(dc) : Theme::Instance().Colour(12);

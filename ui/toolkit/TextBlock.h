@@ -8,6 +8,7 @@ namespace QvUI {
 class TextBlock : public Control {
  public:
   void OnClick() override {}
+  AccessibleFacts Describe(long child) const override;
   void Paint(HDC dc, const RECT& rect) override;
 };
 
