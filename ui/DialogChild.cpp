@@ -199,6 +199,7 @@ INT_PTR DialogSelect::OnInitDialog() {
     state.state = INDEXTOSTATEIMAGEMASK(product.IsSelected() ? kChecked : kUnchecked);
     ::SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
   }
+  list_.FitToDpi();
   UpdateNext();
   list_.Show(choose_.IsChecked() ? SW_SHOW : SW_HIDE);
   return QvUI::Dialog::OnInitDialog();
@@ -266,7 +267,7 @@ INT_PTR DialogSelect::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void DialogSelect::OnDpiChanged(int dpi) {
   DialogChild::OnDpiChanged(dpi);
-  list_.FitColumns();
+  list_.FitToDpi();
 }
 
 // ---- DialogProgress ----

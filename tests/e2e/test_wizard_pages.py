@@ -48,3 +48,18 @@ def test_the_page_at_144_dpi_is_half_as_large_again_as_at_96(tmp_path):
     # 1.5 times as large only up to that rounding.
     for small, large in zip(sizes[96], sizes[144]):
         assert 1.42 * small <= large <= 1.58 * small, sizes
+
+
+@pytest.mark.parametrize("page", ["welcome", "select", "reboot"])
+def test_a_dpi_change_lays_the_page_out_as_a_start_at_that_dpi(tmp_path, page):
+    """A page started at 96 DPI and moved to a 144 DPI monitor (WM_DPICHANGED) looks as one started at
+    144: layout, fonts, the button shape, the status icon and the list's check boxes."""
+    shown = {}
+    for start, switch in ((144, None), (96, 144)):
+        with WizardPage(tmp_path, page, dpi=start, switch_dpi=switch) as wizard:
+            time.sleep(0.3)
+            shown[start] = (wizard.size, Screenshot().region(wizard.page))
+    (started_size, started), (switched_size, switched) = shown[144], shown[96]
+    assert switched_size == started_size
+    differing = sum(1 for a, b in zip(started, switched) if max(abs(x - y) for x, y in zip(a, b)) > 48)
+    assert differing <= len(started) // 2000, f"{differing} of {len(started)} pixels differ"

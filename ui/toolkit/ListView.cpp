@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "ui/toolkit/Dpi.h"
+#include "ui/toolkit/Gdi.h"
 #include "ui/toolkit/SystemApis.h"
 #include "ui/toolkit/Theme.h"
 
@@ -69,9 +70,47 @@ int ListView::ColumnWidth(int percent) const {
   return (ClientSize().cx - SystemMetricForDpi(SM_CXVSCROLL, WindowDpi(hwnd_))) * percent / 100;
 }
 
-void ListView::FitColumns() {
+void ListView::FitToDpi() {
+  if (hwnd_ == nullptr) return;
   for (size_t index = 0; index < percents_.size(); ++index)
     ::SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, index, ColumnWidth(percents_[index]));
+  if (HasCheckBoxes()) MakeCheckBoxImages(WindowDpi(hwnd_));
+}
+
+void ListView::MakeCheckBoxImages(int dpi) {
+  const int width = SystemMetricForDpi(SM_CXSMICON, dpi);
+  const int height = SystemMetricForDpi(SM_CYSMICON, dpi);
+  const HIMAGELIST images = SystemApis::ImageListCreate(width, height, ILC_COLOR32, 2, 0);
+  if (images == nullptr) return;
+  const auto background = static_cast<COLORREF>(::SendMessageW(hwnd_, LVM_GETBKCOLOR, 0, 0));
+  const WindowDc window(hwnd_);
+  const UniqueMemoryDc dc(::CreateCompatibleDC(window.get()));
+  int added = 0;
+  // State image 1 is the empty box, 2 the ticked one.
+  for (const bool checked : {false, true}) {
+    const UniqueHBitmap bitmap(::CreateCompatibleBitmap(window.get(), width, height));
+    if (!dc || !bitmap) break;
+    {
+      const Selection selected(dc.get(), bitmap.get());
+      RECT rect{0, 0, width, height};
+      const UniqueHBrush fill(::CreateSolidBrush(background));
+      ::FillRect(dc.get(), &rect, fill.get());
+      const int inset = ScaleToDpi(2, dpi);
+      ::InflateRect(&rect, -inset, -inset);
+      if (!SystemApis::DrawThemedCheckBox(hwnd_, dc.get(), rect, checked, dpi))
+        ::DrawFrameControl(dc.get(), &rect, DFC_BUTTON,
+                           DFCS_BUTTONCHECK | DFCS_MONO | (checked ? DFCS_CHECKED : 0));
+    }
+    if (SystemApis::ImageListAdd(images, bitmap.get(), nullptr) >= 0) ++added;
+  }
+  if (added != 2) {
+    SystemApis::ImageListDestroy(images);
+    return;
+  }
+  // The list owns the images it is given (no LVS_SHAREIMAGELISTS) and returns the ones it had.
+  const auto previous = reinterpret_cast<HIMAGELIST>(
+      ::SendMessageW(hwnd_, LVM_SETIMAGELIST, LVSIL_STATE, reinterpret_cast<LPARAM>(images)));
+  if (previous != nullptr && previous != images) SystemApis::ImageListDestroy(previous);
 }
 
 LRESULT CALLBACK ListView::ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

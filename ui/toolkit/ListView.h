@@ -22,8 +22,10 @@ class ListView : public Wnd, public AccessibleSource {
   void Attach(HWND window);
   // A column of percent of the width left of the vertical scroll bar; the title only when not empty.
   int AddColumn(int percent, const std::wstring& title, int index);
-  // Gives every column its share of the width again (after the list was resized).
-  void FitColumns();
+  // Every column gets its share of the width again, and the check boxes are drawn at the window's
+  // DPI (the list draws its own at the system DPI only): after the list was made, and after each DPI
+  // change, so a list looks the same whatever DPI it started at.
+  void FitToDpi();
 
   // Child 0 is the list (named by its window text), child n its row n - 1.
   AccessibleFacts Describe(long child) const override;
@@ -36,6 +38,7 @@ class ListView : public Wnd, public AccessibleSource {
 
  private:
   int ColumnWidth(int percent) const;
+  void MakeCheckBoxImages(int dpi);
   static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   std::wstring CellText(int row, int column) const;
   bool HasCheckBoxes() const;

@@ -13,6 +13,12 @@ HRESULT LastErrorResult() {
   return HRESULT_FROM_WIN32(error == ERROR_SUCCESS ? ERROR_PROC_NOT_FOUND : error);
 }
 
+// Stays loaded: the window classes it registers live in it.
+HMODULE Comctl32() {
+  static const HMODULE library = LoadSystemLibrary(L"comctl32.dll");
+  return library;
+}
+
 HMODULE Oleacc() {
   static const HMODULE library = LoadSystemLibrary(L"oleacc.dll");
   return library;
@@ -26,9 +32,7 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
 
 BOOL InitCommonControls(DWORD classes) {
   using Function = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  // Stays loaded: the window classes it registers live in it.
-  static const Function function =
-      QvProc::Get<Function>(LoadSystemLibrary(L"comctl32.dll"), "InitCommonControlsEx");
+  static const Function function = QvProc::Get<Function>(Comctl32(), "InitCommonControlsEx");
   if (function == nullptr) {
     ::SetLastError(ERROR_PROC_NOT_FOUND);
     return FALSE;
@@ -43,6 +47,42 @@ HRESULT SetWindowTheme(HWND window, const wchar_t* subAppName, const wchar_t* su
   const auto function = QvProc::Get<Function>(library.get(), "SetWindowTheme");
   if (function == nullptr) return LastErrorResult();
   return function(window, subAppName, subIdList);
+}
+
+HIMAGELIST ImageListCreate(int width, int height, UINT flags, int initial, int grow) {
+  using Function = HIMAGELIST(WINAPI*)(int, int, UINT, int, int);
+  static const Function function = QvProc::Get<Function>(Comctl32(), "ImageList_Create");
+  return function ? function(width, height, flags, initial, grow) : nullptr;
+}
+
+int ImageListAdd(HIMAGELIST list, HBITMAP image, HBITMAP mask) {
+  using Function = int(WINAPI*)(HIMAGELIST, HBITMAP, HBITMAP);
+  static const Function function = QvProc::Get<Function>(Comctl32(), "ImageList_Add");
+  return function ? function(list, image, mask) : -1;
+}
+
+BOOL ImageListDestroy(HIMAGELIST list) {
+  using Function = BOOL(WINAPI*)(HIMAGELIST);
+  static const Function function = QvProc::Get<Function>(Comctl32(), "ImageList_Destroy");
+  return function ? function(list) : FALSE;
+}
+
+bool DrawThemedCheckBox(HWND window, HDC dc, const RECT& rect, bool checked, int dpi) {
+  using Open = HANDLE(WINAPI*)(HWND, LPCWSTR, UINT);
+  using Draw = HRESULT(WINAPI*)(HANDLE, HDC, int, int, LPCRECT, LPCRECT);
+  using Close = HRESULT(WINAPI*)(HANDLE);
+  const UniqueModule library(LoadSystemLibrary(L"uxtheme.dll"));
+  // The style's parts at a DPI of choice: Windows 10 1703 and later.
+  const auto open = QvProc::Get<Open>(library.get(), "OpenThemeDataForDpi");
+  const auto draw = QvProc::Get<Draw>(library.get(), "DrawThemeBackground");
+  const auto close = QvProc::Get<Close>(library.get(), "CloseThemeData");
+  if (open == nullptr || draw == nullptr || close == nullptr) return false;
+  const HANDLE theme = open(window, L"BUTTON", static_cast<UINT>(dpi));
+  if (theme == nullptr) return false;
+  // Part BP_CHECKBOX (3), states CBS_UNCHECKEDNORMAL (1) and CBS_CHECKEDNORMAL (5).
+  const bool drawn = SUCCEEDED(draw(theme, dc, 3, checked ? 5 : 1, &rect, nullptr));
+  close(theme);
+  return drawn;
 }
 
 HRESULT DwmSetWindowAttribute(HWND window, DWORD attribute, const void* value, DWORD size) {

@@ -18,6 +18,13 @@ HMODULE LoadSystemLibrary(const wchar_t* name);
 BOOL InitCommonControls(DWORD classes);
 // uxtheme SetWindowTheme; the library is loaded for the call and freed again.
 HRESULT SetWindowTheme(HWND window, const wchar_t* subAppName, const wchar_t* subIdList);
+// comctl32 ImageList_Create, ImageList_Add and ImageList_Destroy; null, -1 and FALSE when unbound.
+HIMAGELIST ImageListCreate(int width, int height, UINT flags, int initial, int grow);
+int ImageListAdd(HIMAGELIST list, HBITMAP image, HBITMAP mask);
+BOOL ImageListDestroy(HIMAGELIST list);
+// A check box in the window's visual style at dpi (uxtheme OpenThemeDataForDpi, loaded for the
+// call); false when the window has no style or the system cannot give one for a DPI.
+bool DrawThemedCheckBox(HWND window, HDC dc, const RECT& rect, bool checked, int dpi);
 // dwmapi DwmSetWindowAttribute; the library is loaded for the call and freed again.
 HRESULT DwmSetWindowAttribute(HWND window, DWORD attribute, const void* value, DWORD size);
 
