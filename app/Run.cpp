@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/RunRecord.h"
+#include "app/RunReport.h"
 #include "app/UiTool.h"
 #include "base/SecurityAttributes.h"
 #include "base/UniqueHandle.h"
@@ -95,6 +97,10 @@ unsigned Run(HINSTANCE instance) {
     ui = std::make_unique<GuiManager>(instance, stopEvent.get());
   }
 
+  const QvOptionParser& options = QvOptionParser::Instance();
+  RunRecord::Instance().Start(options.IsSet(L"plan")     ? "plan"
+                              : options.IsSet(L"silent") ? "silent"
+                                                         : "wizard");
   CmdLineManager commandLine;
   UiTool tool(ui.get(), &commandLine, stopEvent.get());
   ui->Initialize();
@@ -102,5 +108,6 @@ unsigned Run(HINSTANCE instance) {
   tool.CleanUp();
   ui->Shutdown();
   ui.reset();
+  if (options.IsSet(L"report")) RunReport::Write(options.GetValue(L"report"), code, code);
   return static_cast<unsigned>(code);
 }

@@ -5,7 +5,10 @@
 
 #include "app/ResDropper.h"
 #include "app/TestProductConfig.h"
+#include "app/PlanTable.h"
+#include "app/RunRecord.h"
 #include "app/UiToolLib.h"
+#include "base/ChangeJournal.h"
 #include "base/LineBreaks.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
@@ -55,15 +58,29 @@ int UiTool::Execute() {
     ui_->ShowMessage(MessageErrorGeneric);
     return ExitFailure;
   }
+  RunRecord::Instance().SetProducts(products);
   if (QvOptionParser::Instance().IsSet(L"help")) {
     PrintHelp(products);
     return ExitSuccess;
   }
   if (!commandLine_->ValidateProducts(products)) return ExitFailure;
   if (ui_->ShowWelcome() != AnswerOk) return ExitUserCancelled;
-  if (ui_->ShowSelect(products) != AnswerOk) return ExitUserCancelled;
+  const bool chosen = ui_->ShowSelect(products) == AnswerOk;
+  RunRecord::Instance().SetProducts(products);
+  if (!chosen) return ExitUserCancelled;
   ui_->ShowProgress();
+  if (QvOptionParser::Instance().IsSet(L"plan")) return MakePlan(library, products);
   return Finish(library.RemoveProducts(products));
+}
+
+int UiTool::MakePlan(UiToolLib& library, const ProductList& products) {
+  QV_BREL_LOG(QV_INFO, L"Making the plan: the clean-up runs, the machine is not changed");
+  ChangeJournal& journal = ChangeJournal::Instance();
+  journal.SetPlanning(true);
+  library.RemoveProducts(products);
+  journal.SetPlanning(false);
+  PlanTable::Print(journal.Changes());
+  return ExitSuccess;
 }
 
 bool UiTool::Prepare(int& exitCode) {
@@ -137,9 +154,12 @@ int UiTool::Finish(int removalStatus) {
     case RemovalSucceeded:
       ui_->ShowMessage(MessageFinished);
       return ExitSuccess;
-    case RemovalNeedsRestart:
-      if (ui_->ShowMessage(MessageFinishedReboot) == AnswerOk) TriggerReboot();
+    case RemovalNeedsRestart: {
+      const bool restart = ui_->ShowMessage(MessageFinishedReboot) == AnswerOk;
+      RunRecord::Instance().SetRestart(true, restart);
+      if (restart) TriggerReboot();
       return ExitRestartNeeded;
+    }
     default:
       ui_->ShowMessage(MessageErrorGeneric);
       return ExitFailure;

@@ -7,6 +7,7 @@
 
 #include "app/CmdLineManager.h"
 #include "app/ExitCode.h"
+#include "app/UiToolLib.h"
 #include "ui/IGuiManager.h"
 
 class UiTool {
@@ -29,6 +30,9 @@ class UiTool {
   virtual bool CheckEarlyExit(int& exitCode);
   virtual void CleanUp();
   virtual int Finish(int removalStatus);
+  // --plan: the selected products' clean-up with every change only journalled, then the plan on
+  // the console; 0 once it is made.
+  int MakePlan(UiToolLib& library, const ProductList& products);
   virtual bool IsStopRequested();
   virtual bool ShowTestUI();
   virtual void TriggerReboot();

@@ -9,6 +9,8 @@
 #include <utility>
 
 #include "app/Product.h"
+#include "app/RunRecord.h"
+#include "base/ChangeJournal.h"
 #include "base/UniqueHandle.h"
 #include "core/Status.h"
 #include "logging/QvBrelLogging.h"
@@ -86,8 +88,17 @@ RemovalStatus UiToolLib::RemoveProducts(const ProductList& products) {
     const std::wstring subId = product->GetSubProductIdDetected();
     const std::wstring name = product->GetProductDisplayName();
     QV_BREL_LOG(QV_INFO, L"Removing product: %s %s (%s)", id.c_str(), subId.c_str(), name.c_str());
+    ChangeJournal& journal = ChangeJournal::Instance();
+    journal.SetProduct(id);
+    const unsigned failuresBefore = status.FailureCount();
+    const ULONGLONG started = ::GetTickCount64();
     // The result does not decide the outcome: failures reach it through Status.
     product->Remove();
+    journal.SetProduct({});
+    const char* outcome = journal.Planning()                       ? "planned"
+                          : status.FailureCount() > failuresBefore ? "failed"
+                                                                   : "removed";
+    RunRecord::Instance().SetOutcome(id, outcome, static_cast<double>(::GetTickCount64() - started) / 1000.0);
   }
   if (status.IsFailed()) return RemovalFailed;
   if (status.IsRebootNeeded()) return RemovalNeedsRestart;

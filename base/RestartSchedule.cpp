@@ -1,6 +1,9 @@
 // The restart schedule: scheduling, prefix lookup and the pair rules of its data.
 #include "base/RestartSchedule.h"
 
+#include "base/ChangeJournal.h"
+#include "base/ProcAddress.h"
+
 #include <algorithm>
 #include <cwctype>
 
@@ -22,8 +25,13 @@ bool EndsAtPathBoundary(const std::wstring& source, std::size_t end, const std::
 }
 }  // namespace
 
-bool ScheduleDeletion(const std::wstring& systemPath) {
-  return Seam::moveFileEx(systemPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+bool ScheduleDeletion(const std::wstring& systemPath, const std::wstring& display) {
+  const bool scheduled = Seam::moveFileEx(systemPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  const LastErrorKeeper keep;
+  ChangeJournal::Instance().Record(L"restart.delete", display.empty() ? systemPath : display,
+                                   scheduled ? ChangeResult::Scheduled : ChangeResult::Failed,
+                                   ::GetLastError());
+  return scheduled;
 }
 
 bool HasEntryWithPrefix(std::wstring_view data, std::wstring_view prefix) {

@@ -17,9 +17,10 @@ inline constexpr wchar_t kSessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Con
 inline constexpr wchar_t kPendingValue[] = L"PendingFileRenameOperations";
 
 // Schedules the deletion of `systemPath` (already in the form file calls take) for the next
-// restart. False with the thread's last error when the system refuses. The caller decides whether
-// the run's restart flag goes up.
-bool ScheduleDeletion(const std::wstring& systemPath);
+// restart, journalled under `display` (the path as the caller wrote it; systemPath when empty).
+// False with the thread's last error when the system refuses. The caller decides whether the run's
+// restart flag goes up.
+bool ScheduleDeletion(const std::wstring& systemPath, const std::wstring& display = {});
 
 // Whether an entry of the schedule's data (REG_MULTI_SZ units, sources and targets alike) starts
 // with `prefix` after its first four characters (where the system keeps the "\??\" of its NT

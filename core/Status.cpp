@@ -14,11 +14,13 @@ void Status::Reset() {
   std::lock_guard lock(mutex_);
   rebootNeeded_ = false;
   failed_ = false;
+  failures_ = 0;
 }
 
 void Status::SetFailed() {
   std::lock_guard lock(mutex_);
   failed_ = true;
+  ++failures_;
 }
 
 void Status::SetRebootNeeded(const std::wstring& reason) {
@@ -34,6 +36,11 @@ void Status::SetRebootNeeded(const std::wstring& reason) {
 bool Status::IsFailed() {
   std::lock_guard lock(mutex_);
   return failed_;
+}
+
+unsigned Status::FailureCount() {
+  std::lock_guard lock(mutex_);
+  return failures_;
 }
 
 bool Status::IsRebootNeeded() {

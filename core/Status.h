@@ -13,6 +13,9 @@ class Status {
   // Logs "Reboot is needed (reason)" only for the first request of a run.
   void SetRebootNeeded(const std::wstring& reason);
   bool IsFailed();
+  // How many times SetFailed was called since the last Reset: a product failed when its clean-up
+  // raised it.
+  unsigned FailureCount();
   bool IsRebootNeeded();
 
  private:
@@ -20,4 +23,5 @@ class Status {
   std::mutex mutex_;
   bool rebootNeeded_ = false;
   bool failed_ = false;
+  unsigned failures_ = 0;
 };

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/ChangeJournal.h"
 #include "script/LuaApi.h"
 
 namespace {
@@ -22,7 +23,16 @@ namespace Lua::Atom {
 int GlobalAdd(lua_State* state) {
   ArgCursor args(state);
   const std::wstring name = ToWide(args.String());
-  if (::GlobalAddAtomW(name.c_str()) == 0) return PushFailure(state, ::GetLastError());
+  ChangeJournal& journal = ChangeJournal::Instance();
+  if (journal.Planning()) {
+    journal.Record(L"atom.add", name, ChangeResult::Planned);
+    lua_pushboolean(state, 1);
+    return 1;
+  }
+  const bool added = ::GlobalAddAtomW(name.c_str()) != 0;
+  const DWORD error = ::GetLastError();
+  journal.RecordOutcome(L"atom.add", name, added, error);
+  if (!added) return PushFailure(state, error);
   lua_pushboolean(state, 1);
   return 1;
 }
@@ -42,10 +52,17 @@ int GlobalDelete(lua_State* state) {
     lua_pushboolean(state, 0);
     return 1;
   }
+  ChangeJournal& journal = ChangeJournal::Instance();
+  if (journal.Planning()) {
+    journal.Record(L"atom.delete", name, ChangeResult::Planned);
+    lua_pushboolean(state, 1);
+    return 1;
+  }
   // GlobalDeleteAtom answers 0 both on success and for some failures: the last error tells them apart.
   ::SetLastError(ERROR_SUCCESS);
   ::GlobalDeleteAtom(atom);
   const DWORD error = ::GetLastError();
+  journal.RecordOutcome(L"atom.delete", name, error == ERROR_SUCCESS, error);
   if (error != ERROR_SUCCESS) return PushFailure(state, error);
   lua_pushboolean(state, 1);
   return 1;

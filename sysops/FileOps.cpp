@@ -2,6 +2,8 @@
 // restart instead of giving up at the first error.
 #include "sysops/FileOps.h"
 
+#include "base/ChangeJournal.h"
+#include "base/DirectoryListing.h"
 #include "base/RestartSchedule.h"
 #include "base/TreeWalk.h"
 #include "core/Status.h"
@@ -21,6 +23,46 @@ bool IsNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == 
 void ClearReadOnly(const QvPath::CheckedPath& path, DWORD attributes) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
     ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+ChangeJournal& Journal() { return ChangeJournal::Instance(); }
+
+unsigned long long SizeOf(const QvPath::CheckedPath& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::wstring Holding(unsigned long long files, unsigned long long folders, unsigned long long bytes) {
+  return std::to_wstring(files) + L" files, " + std::to_wstring(folders) + L" folders, " +
+         std::to_wstring(bytes) + L" bytes";
+}
+
+// The plan's walk: what the tree holds, nothing changed (no access repair either).
+class Census : public QvPath::WalkPolicy {
+ public:
+  bool RemoveFile(const QvPath::CheckedPath& path, DWORD) override {
+    ++files;
+    bytes += SizeOf(path);
+    return true;
+  }
+  bool RemoveFolder(const QvPath::CheckedPath&) override {
+    ++folders;
+    return true;
+  }
+  bool RepairListing(const QvPath::CheckedPath&) override { return false; }
+  void ListingFailed(const QvPath::CheckedPath&, DWORD) override {}
+
+  unsigned long long files = 0, folders = 0, bytes = 0;
+};
+
+// A folder whose every entry the plan already takes.
+bool EmptyAfterPlan(const QvPath::CheckedPath& path) {
+  QvPath::DirectoryListing listing(path.System() + L"\\*");
+  const std::wstring display = path.Display();
+  while (listing.Next())
+    if (!Journal().PlannedGone(display + L"\\" + listing.Name())) return false;
+  return listing.Completed();
 }
 
 }  // namespace
@@ -46,7 +88,7 @@ class ForcedRemoval : public QvPath::WalkPolicy {
 };
 
 bool DelayDelete(const QvPath::CheckedPath& path) {
-  if (!QvRestartSchedule::ScheduleDeletion(path.System())) {
+  if (!QvRestartSchedule::ScheduleDeletion(path.System(), path.Display())) {
     const DWORD error = ::GetLastError();
     QV_BREL_LOG(QV_ERROR, L"MoveFileEx('%s') failed: %lu", path.Display().c_str(), error);
     return false;
@@ -101,11 +143,74 @@ bool TryWipeRecursive(const QvPath::CheckedPath& path) {
 
 namespace FileOps {
 
+bool RemoveFile(const QvPath::CheckedPath& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  // A missing path reads as every attribute set, the directory bit included.
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (attributes == INVALID_FILE_ATTRIBUTES && !Journal().Planning())
+      Journal().Record(L"file.delete", path.Display(), ChangeResult::Absent);
+    return false;
+  }
+  if (Journal().Planning()) {
+    Journal().Record(L"file.delete", path.Display(), ChangeResult::Planned, ERROR_SUCCESS,
+                     std::to_wstring(SizeOf(path)) + L" bytes");
+    return true;
+  }
+  const size_t scheduledBefore = Journal().Count(ChangeResult::Scheduled);
+  const bool removed = FileOpsInternal::TryWipeFile(path, attributes);
+  const bool scheduled = Journal().Count(ChangeResult::Scheduled) > scheduledBefore;
+  Journal().Record(L"file.delete", path.Display(),
+                   !removed    ? ChangeResult::Failed
+                   : scheduled ? ChangeResult::Scheduled
+                               : ChangeResult::Done,
+                   removed ? ERROR_SUCCESS : ERROR_ACCESS_DENIED);
+  return removed;
+}
+
+bool RemoveTree(const QvPath::CheckedPath& path) {
+  if (path.empty()) return false;
+  const bool present = ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (Journal().Planning()) {
+    if (!present) return true;
+    Census census;
+    QvPath::TreeWalk::Remove(path, census);
+    Journal().Record(L"folder.delete", path.Display(), ChangeResult::Planned, ERROR_SUCCESS,
+                     Holding(census.files, census.folders, census.bytes));
+    return true;
+  }
+  if (!present) {
+    Journal().Record(L"folder.delete", path.Display(), ChangeResult::Absent);
+    return true;
+  }
+  const size_t scheduledBefore = Journal().Count(ChangeResult::Scheduled);
+  const bool removed = FileOpsInternal::TryWipeRecursive(path);
+  const bool scheduled = Journal().Count(ChangeResult::Scheduled) > scheduledBefore;
+  Journal().Record(L"folder.delete", path.Display(),
+                   !removed    ? ChangeResult::Failed
+                   : scheduled ? ChangeResult::Scheduled
+                               : ChangeResult::Done,
+                   removed ? ERROR_SUCCESS : ERROR_DIR_NOT_EMPTY);
+  return removed;
+}
+
 bool WipeDirectoryIfEmpty(const QvPath::CheckedPath& path) {
   if (path.empty()) return false;
-  if (::RemoveDirectoryW(path.c_str())) return true;
+  if (Journal().Planning()) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || !EmptyAfterPlan(path)) return false;
+    Journal().Record(L"folder.deleteIfEmpty", path.Display(), ChangeResult::Planned);
+    return true;
+  }
+  if (::RemoveDirectoryW(path.c_str())) {
+    Journal().Record(L"folder.deleteIfEmpty", path.Display(), ChangeResult::Done);
+    return true;
+  }
   const DWORD error = ::GetLastError();
   if (IsNotFound(error)) return true;
+  // A folder that still holds something stays, as asked: no change, nothing to record.
+  if (error != ERROR_DIR_NOT_EMPTY)
+    Journal().Record(L"folder.deleteIfEmpty", path.Display(), ChangeResult::Failed, error);
   QV_BREL_LOG(QV_DEBUG, L"Failed to remove directory '%s', error: %d", path.Display().c_str(),
               static_cast<int>(error));
   return false;

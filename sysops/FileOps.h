@@ -31,8 +31,16 @@ bool TryWipeRecursive(const QvPath::CheckedPath& path);
 
 namespace FileOps {
 
+// The script's file deletion: a path that is a folder (or absent) is refused; otherwise as
+// TryWipeFile. Journalled; in plan mode only journalled.
+bool RemoveFile(const QvPath::CheckedPath& path);
+// The script's folder removal: TryWipeRecursive, journalled as one change; in plan mode the tree is
+// counted and journalled, nothing removed.
+bool RemoveTree(const QvPath::CheckedPath& path);
+
 // Removes path only when it is an empty folder: no access repair, no scheduling.
-// True when removed or absent; false (debug record) otherwise, e.g. for a folder with content.
+// True when removed or absent; false (debug record) otherwise, e.g. for a folder with content. In
+// plan mode a folder whose entries the plan takes counts as empty.
 bool WipeDirectoryIfEmpty(const QvPath::CheckedPath& path);
 
 }  // namespace FileOps

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ChangeJournal.h"
 #include "base/DirectoryListing.h"
 #include "base/RestartSchedule.h"
 #include "base/PathGuard.h"
@@ -64,12 +65,7 @@ bool RemoveParentIfEmpty(QvPath::PathGuard& guard, const std::wstring& path, boo
   return Guard(guard, folder) && FileOps::WipeDirectoryIfEmpty(guard.Path());
 }
 
-bool DeleteOneFile(const QvPath::CheckedPath& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  // A missing path reads as every attribute set, the directory bit included.
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-  return FileOpsInternal::TryWipeFile(path, attributes);
-}
+bool DeleteOneFile(const QvPath::CheckedPath& path) { return FileOps::RemoveFile(path); }
 
 std::vector<std::wstring> List(const std::wstring& path, lua_Integer mode) {
   std::vector<std::wstring> names;
@@ -96,7 +92,16 @@ bool HasPendingOperation(const std::wstring& prefix) {
 bool MakeDirectories(const std::wstring& path) {
   QvPath::PathGuard guard;
   if (!Guard(guard, path)) return false;
-  if (FileOps::CreateGuardedDirectories(guard)) return true;
+  ChangeJournal& journal = ChangeJournal::Instance();
+  const DWORD attributes = ::GetFileAttributesW(guard.Path().c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (journal.Planning()) {
+    if (!exists) journal.Record(L"folder.create", path, ChangeResult::Planned);
+    return true;
+  }
+  const bool created = FileOps::CreateGuardedDirectories(guard);
+  if (!exists) journal.RecordOutcome(L"folder.create", path, created, ::GetLastError());
+  if (created) return true;
   if (!guard.Refusal().empty())
     QV_BREL_LOG(QV_WARNING, L"Refusing '%s': %s", path.c_str(), guard.Refusal().c_str());
   return false;
@@ -131,8 +136,15 @@ int CopyFile(lua_State* state) {
   // A link at the target itself would have the copy overwrite whatever it points to.
   QvPath::PathGuard guard;
   if (!Guard(guard, target, QvPath::PathGuard::Last::Check)) return PushBoolean(state, false);
-  return PushBoolean(state,
-                     ::CopyFileW(QvPath::ToSystemPath(source).c_str(), guard.Path().c_str(), FALSE) != FALSE);
+  ChangeJournal& journal = ChangeJournal::Instance();
+  const std::wstring change = source + L" -> " + guard.Path().Display();
+  if (journal.Planning()) {
+    journal.Record(L"file.copy", change, ChangeResult::Planned);
+    return PushBoolean(state, true);
+  }
+  const bool copied = ::CopyFileW(QvPath::ToSystemPath(source).c_str(), guard.Path().c_str(), FALSE) != FALSE;
+  journal.RecordOutcome(L"file.copy", change, copied, ::GetLastError());
+  return PushBoolean(state, copied);
 }
 
 int MkDir(lua_State* state) {
@@ -153,7 +165,7 @@ int RemoveRecursive(lua_State* state) {
   const std::wstring path = PathArgument(args);
   if (path.empty()) return PushBoolean(state, true);
   QvPath::PathGuard guard;
-  return PushBoolean(state, GuardRemoval(guard, path) && FileOpsInternal::TryWipeRecursive(guard.Path()));
+  return PushBoolean(state, GuardRemoval(guard, path) && FileOps::RemoveTree(guard.Path()));
 }
 
 int HasPendingFileOperation(lua_State* state) {
@@ -189,8 +201,7 @@ int RemoveDirectoryRecursiveAndParentIfEmpty(lua_State* state) {
   ArgCursor args(state);
   const std::wstring path = PathArgument(args);
   QvPath::PathGuard guard;
-  if (!GuardRemoval(guard, path) || !FileOpsInternal::TryWipeRecursive(guard.Path()))
-    return PushBoolean(state, false);
+  if (!GuardRemoval(guard, path) || !FileOps::RemoveTree(guard.Path())) return PushBoolean(state, false);
   bool splits = false;
   const bool removed = RemoveParentIfEmpty(guard, path, splits);
   return PushBoolean(state, !splits || removed);

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/ChangeJournal.h"
 #include "base/PathText.h"
 #include "base/RestartSchedule.h"
 #include "logging/QvBrelLogging.h"
@@ -23,7 +24,8 @@ using QvRestartSchedule::Pair;
 std::optional<std::vector<Pair>> GetAllPendingPairs(Win32RegistryForTools& registry) {
   std::vector<BYTE> data;
   if (!registry.GetValueRaw(QvRestartSchedule::kSessionManagerKey, QvRestartSchedule::kPendingValue, data)) {
-    QV_BREL_LOG(QV_DEBUG, L"Error reading '%s'. Error %lu", QvRestartSchedule::kPendingValue, ::GetLastError());
+    QV_BREL_LOG(QV_DEBUG, L"Error reading '%s'. Error %lu", QvRestartSchedule::kPendingValue,
+                ::GetLastError());
     return std::nullopt;
   }
   std::optional<std::vector<Pair>> pairs = QvRestartSchedule::SplitPairs(
@@ -35,15 +37,18 @@ std::optional<std::vector<Pair>> GetAllPendingPairs(Win32RegistryForTools& regis
 }
 
 // The pairs under `prefix` taken out, each logged; the number removed.
-lua_Integer RemoveByPrefix(std::vector<Pair>& pairs, const std::wstring& prefix) {
+lua_Integer RemoveByPrefix(std::vector<Pair>& pairs, const std::wstring& prefix,
+                           std::vector<std::wstring>& taken) {
   QV_BREL_LOG(QV_DEBUG, L"Got %lu values in PendingOperation. Prefix: '%s'",
               static_cast<unsigned long>(pairs.size()), prefix.c_str());
   for (const Pair& pair : pairs)
     QV_BREL_LOG(QV_DEBUG, L"Path in PendingOperation '%s'->'%s'", pair.first.c_str(), pair.second.c_str());
   const std::vector<Pair> removed = QvRestartSchedule::RemoveByPrefix(pairs, prefix);
-  for (const Pair& pair : removed)
+  for (const Pair& pair : removed) {
     QV_BREL_LOG(QV_DEBUG, L"Removing path from PendingOperation '%s'->'%s'", pair.first.c_str(),
                 pair.second.c_str());
+    taken.push_back(pair.first);
+  }
   return static_cast<lua_Integer>(removed.size());
 }
 
@@ -80,10 +85,20 @@ int RemoveFromPendingOperation(lua_State* state) {
   Win32RegistryForTools registry(HKEY_LOCAL_MACHINE);
   std::optional<std::vector<Pair>> pairs = GetAllPendingPairs(registry);
   if (!pairs) return 0;
-  const lua_Integer removed = RemoveByPrefix(*pairs, prefix);
-  if (!registry.SetValueRaw(QvRestartSchedule::kSessionManagerKey, QvRestartSchedule::kPendingValue,
-                            ToBytes(QvRestartSchedule::JoinPairs(*pairs))))
-    return 0;
+  std::vector<std::wstring> taken;
+  const lua_Integer removed = RemoveByPrefix(*pairs, prefix, taken);
+  ChangeJournal& journal = ChangeJournal::Instance();
+  if (journal.Planning()) {
+    for (const std::wstring& source : taken) journal.Record(L"pending.remove", source, ChangeResult::Planned);
+    lua_pushinteger(state, removed);
+    return 1;
+  }
+  const bool written =
+      registry.SetValueRaw(QvRestartSchedule::kSessionManagerKey, QvRestartSchedule::kPendingValue,
+                           ToBytes(QvRestartSchedule::JoinPairs(*pairs)));
+  const DWORD error = ::GetLastError();
+  for (const std::wstring& source : taken) journal.RecordOutcome(L"pending.remove", source, written, error);
+  if (!written) return 0;
   lua_pushinteger(state, removed);
   return 1;
 }

@@ -10,6 +10,8 @@
 
 #include "base/PathText.h"
 #include "base/WildcardMask.h"
+#include "base/ChangeJournal.h"
+#include "base/ProcAddress.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
 #include "sysops/ProcessOutput.h"
@@ -153,16 +155,27 @@ bool TerminateProcesses(const std::wstring& argument, MatchRule rule) {
     if (entry.th32ProcessID == self) continue;
     const std::wstring path = ExecutablePath(entry.th32ProcessID);
     if (path.empty() || !Matches(rule, path, argument)) continue;
+    const std::wstring target = std::to_wstring(entry.th32ProcessID) + L" " + path;
+    ChangeJournal& journal = ChangeJournal::Instance();
+    if (journal.Planning()) {
+      journal.Record(L"process.terminate", target, ChangeResult::Planned);
+      continue;
+    }
     QV_BREL_LOG(QV_INFO, L"Terminating process [%lu] '%s'", entry.th32ProcessID, path.c_str());
     UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
     if (!process) {
-      QV_BREL_LOG(QV_WARNING, L"Failed to open process: %lu", ::GetLastError());
+      const DWORD error = ::GetLastError();
+      journal.Record(L"process.terminate", target, ChangeResult::Failed, error);
+      QV_BREL_LOG(QV_WARNING, L"Failed to open process: %lu", error);
       continue;
     }
     if (!::TerminateProcess(process.get(), 0)) {
-      QV_BREL_LOG(QV_ERROR, L"Failed to terminate: %lu", ::GetLastError());
+      const DWORD error = ::GetLastError();
+      journal.Record(L"process.terminate", target, ChangeResult::Failed, error);
+      QV_BREL_LOG(QV_ERROR, L"Failed to terminate: %lu", error);
       continue;
     }
+    journal.Record(L"process.terminate", target, ChangeResult::Done);
     terminated.push_back(std::move(process));
   }
   if (!terminated.empty()) WaitForAll(terminated, kTerminateWaitMs);
@@ -173,14 +186,27 @@ UniqueHandle LaunchProcess(const std::wstring& path, const std::wstring* argumen
                            const std::wstring* workingDirectory, const STARTUPINFOW* startup) {
   std::wstring commandLine = L"\"" + path + L"\"";
   if (arguments != nullptr) commandLine += L" " + *arguments;
+  ChangeJournal& journal = ChangeJournal::Instance();
+  // The plan starts no program: it counts as failed, so the script's fall-backs show in the plan.
+  if (journal.Planning()) {
+    journal.Record(L"process.start", commandLine, ChangeResult::Planned);
+    ::SetLastError(ERROR_CANCELLED);
+    return {};
+  }
   STARTUPINFOW info = {};
   info.cb = sizeof(info);
   if (startup != nullptr) info = *startup;
   const BOOL inherit = (info.dwFlags & STARTF_USESTDHANDLES) != 0;
   PROCESS_INFORMATION created = {};
-  if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, inherit, flags, nullptr,
-                        workingDirectory != nullptr ? workingDirectory->c_str() : nullptr, &info, &created))
-    return {};
+  const bool started =
+      ::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, inherit, flags, nullptr,
+                       workingDirectory != nullptr ? workingDirectory->c_str() : nullptr, &info,
+                       &created) != FALSE;
+  {
+    const LastErrorKeeper keep;
+    journal.RecordOutcome(L"process.start", commandLine, started, ::GetLastError());
+  }
+  if (!started) return {};
   UniqueHandle thread(created.hThread);
   return UniqueHandle(created.hProcess);
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "base/ChangeJournal.h"
 #include "base/Win32Registry.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
@@ -24,6 +25,8 @@ int PushBoolean(lua_State* state, bool value) {
   lua_pushboolean(state, value ? 1 : 0);
   return 1;
 }
+
+ChangeJournal& Journal() { return ChangeJournal::Instance(); }
 
 }  // namespace
 
@@ -49,7 +52,12 @@ int Start(lua_State* state) {
     QV_BREL_LOG(QV_ERROR, L"Service '%s' is not valid", name.c_str());
     return PushBoolean(state, false);
   }
+  if (Journal().Planning()) {
+    Journal().Record(L"service.start", name, ChangeResult::Planned);
+    return PushBoolean(state, true);
+  }
   const bool started = service.Start({}, QvServiceSeam::waits.startTimeoutMs);
+  Journal().RecordOutcome(L"service.start", name, started, service.LastError());
   if (!started) QV_BREL_LOG(QV_ERROR, L"Service '%s' start failed: %lu", name.c_str(), service.LastError());
   return PushBoolean(state, started);
 }
@@ -59,7 +67,13 @@ int Stop(lua_State* state) {
   QvService service(name, false);
   // A service that cannot be opened has nothing to stop.
   if (!service.IsValid()) return PushBoolean(state, true);
+  if (Journal().Planning()) {
+    if (service.GetState() != SERVICE_STOPPED) Journal().Record(L"service.stop", name, ChangeResult::Planned);
+    return PushBoolean(state, true);
+  }
+  const bool wasStopped = service.GetState() == SERVICE_STOPPED;
   const bool stopped = service.Stop(QvServiceSeam::waits.stopTimeoutMs);
+  if (!wasStopped) Journal().RecordOutcome(L"service.stop", name, stopped, service.LastError());
   if (!stopped) QV_BREL_LOG(QV_ERROR, L"Service '%s' stop failed: %lu", name.c_str(), service.LastError());
   return PushBoolean(state, stopped);
 }
@@ -70,8 +84,12 @@ int Cleanup(lua_State* state) {
   // deletion when its last handle closes.
   QvService service(name, false);
   bool result = true;
-  if (service.IsValid()) {
-    if (!service.Delete()) {
+  if (service.IsValid() && Journal().Planning()) {
+    Journal().Record(L"service.delete", name, ChangeResult::Planned);
+  } else if (service.IsValid()) {
+    const bool deleted = service.Delete();
+    Journal().RecordOutcome(L"service.delete", name, deleted, service.LastError());
+    if (!deleted) {
       QV_BREL_LOG(QV_ERROR, L"Service '%s' delete failed: %lu", name.c_str(), service.LastError());
       result = false;
     }

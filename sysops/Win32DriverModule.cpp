@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/ChangeJournal.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
 
@@ -93,7 +94,14 @@ bool UninstallDriversWithManufacturerAndName(QvDevices::IDeviceSetup& devices,
       QV_BREL_LOG(QV_DEBUG, L"hwid : '%s'", candidate.c_str());
       if (candidate != hardwareId) continue;
       QV_BREL_LOG(QV_DEBUG, L"Found matching driver, dev id : '%s'", id.c_str());
-      if (!UninstallDriver(devices)) result = false;
+      ChangeJournal& journal = ChangeJournal::Instance();
+      if (journal.Planning()) {
+        journal.Record(L"device.remove", id, ChangeResult::Planned);
+        break;
+      }
+      const bool removed = UninstallDriver(devices);
+      journal.RecordOutcome(L"device.remove", id, removed, ::GetLastError());
+      if (!removed) result = false;
       break;
     }
   }

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <msi.h>
 
+#include "base/ChangeJournal.h"
 #include "base/UniqueHandle.h"
 #include "core/DelayLoadedApis.h"
 #include "core/Status.h"
@@ -33,15 +34,22 @@ bool EnableMSIServiceIfNeeded() {
   const int bootMode = MsiModuleSeam::bootMode();
   if (bootMode != 1 && bootMode != 2) return true;
   UniqueHKey key;
-  const LSTATUS created = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, bootMode == 1 ? kMinimalKey : kNetworkKey, 0,
-                                            nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+  const wchar_t* const branch = bootMode == 1 ? kMinimalKey : kNetworkKey;
+  const LSTATUS created = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, branch, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                            nullptr, key.put(), nullptr);
+  const std::wstring defaultValue;
+  const std::wstring target = RegistryTarget(HKEY_LOCAL_MACHINE, branch, 0, &defaultValue);
   if (created != ERROR_SUCCESS) {
+    ChangeJournal::Instance().Record(L"registry.setValue", target, ChangeResult::Failed,
+                                     static_cast<DWORD>(created));
     QV_BREL_LOG(QV_ERROR, L"Failed to create key : %ld", static_cast<long>(created));
     return false;
   }
   static constexpr wchar_t kType[] = L"Service";
   const LSTATUS set =
       ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kType), sizeof(kType));
+  ChangeJournal::Instance().RecordOutcome(L"registry.setValue", target, set == ERROR_SUCCESS,
+                                          static_cast<DWORD>(set));
   if (set != ERROR_SUCCESS) {
     QV_BREL_LOG(QV_ERROR, L"Failed to set value %ld", static_cast<long>(set));
     return false;
@@ -60,11 +68,17 @@ bool StartMSIServiceIfNeeded() {
     if (service.IsValid()) state = service.GetState();
   }
   if (state == SERVICE_RUNNING) return true;
+  ChangeJournal& journal = ChangeJournal::Instance();
+  if (journal.Planning()) {
+    journal.Record(L"service.start", kServiceName, ChangeResult::Planned);
+    return true;
+  }
   if (!EnableMSIServiceIfNeeded()) return false;
   QV_BREL_LOG(QV_INFO, L"Starting msi service");
   QvService service(kServiceName, false);
-  if (!service.IsValid() || !service.Start({}, kServiceStartTimeoutMs))
-    QV_BREL_LOG(QV_ERROR, L"Failed to start msi service");
+  const bool started = service.IsValid() && service.Start({}, kServiceStartTimeoutMs);
+  journal.RecordOutcome(L"service.start", kServiceName, started, service.LastError());
+  if (!started) QV_BREL_LOG(QV_ERROR, L"Failed to start msi service");
   return true;
 }
 
@@ -147,9 +161,22 @@ int UninstallProduct(lua_State* state) {
   DelayLoaded::MsiSetExternalUIW(MsiMessageCallback, kMessageFilter, nullptr);
 
   bool succeeded = true;
+  ChangeJournal& journal = ChangeJournal::Instance();
   for (const std::wstring& product : products) {
+    // The plan runs no uninstall: it counts as failed, so the script's forced path shows.
+    if (journal.Planning()) {
+      journal.Record(L"msi.uninstall", product, ChangeResult::Planned);
+      succeeded = false;
+      continue;
+    }
     const UINT result =
         DelayLoaded::MsiConfigureProductW(product.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT);
+    journal.Record(L"msi.uninstall", product,
+                   result == ERROR_SUCCESS ? ChangeResult::Done
+                   : result == ERROR_SUCCESS_REBOOT_REQUIRED || result == ERROR_SUCCESS_REBOOT_INITIATED
+                       ? ChangeResult::Scheduled
+                       : ChangeResult::Failed,
+                   result);
     switch (result) {
       case ERROR_SUCCESS:
         QV_BREL_LOG(QV_INFO, L"Uninstalling '%s' succeeded", product.c_str());

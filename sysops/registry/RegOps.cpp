@@ -3,6 +3,10 @@
 
 #include <aclapi.h>
 
+#include <functional>
+#include <string>
+
+#include "base/ChangeJournal.h"
 #include "base/SecurityAttributes.h"
 #include "base/UniqueHandle.h"
 #include "base/WellKnownSids.h"
@@ -71,6 +75,62 @@ bool RemoveChild(HKEY parent, const std::wstring& name, const std::wstring& path
   return false;
 }
 
+ChangeJournal& Journal() { return ChangeJournal::Instance(); }
+
+std::wstring BranchTarget(const RegOps::CheckedBranch& branch) {
+  return RegistryTarget(branch.Root(), branch.Text(), branch.View());
+}
+
+// What a branch holds, for the plan: keys (itself included) and values, never through a link.
+void CountBranch(HKEY parent, const std::wstring& name, REGSAM view, unsigned long long& keys,
+                 unsigned long long& values) {
+  UniqueHKey key;
+  if (RegLink::OpenOwnKey(parent, name, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view, key.put()) !=
+      ERROR_SUCCESS)
+    return;
+  ++keys;
+  if (RegLink::IsLink(key.get())) return;
+  DWORD count = 0;
+  if (::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
+                         nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+    values += count;
+  for (const std::wstring& sub : ListSubkeys(key.get())) CountBranch(key.get(), sub, view, keys, values);
+}
+
+// In plan mode: the branch as it would go ("planned", with what it holds), nothing when it is absent.
+void PlanBranchRemoval(const RegOps::CheckedBranch& branch) {
+  if (branch.Parent() == nullptr) return;
+  unsigned long long keys = 0, values = 0;
+  CountBranch(branch.Parent(), branch.Name(), branch.View(), keys, values);
+  if (keys == 0) return;
+  Journal().Record(L"registry.deleteBranch", BranchTarget(branch), ChangeResult::Planned, ERROR_SUCCESS,
+                   std::to_wstring(keys) + L" keys, " + std::to_wstring(values) + L" values");
+}
+
+bool ValueExists(const RegOps::CheckedBranch& branch, const std::wstring& value) {
+  UniqueHKey key;
+  return branch.Parent() != nullptr &&
+         RegLink::OpenOwnKey(branch.Parent(), branch.Name(), KEY_QUERY_VALUE | branch.View(), key.put()) ==
+             ERROR_SUCCESS &&
+         ::RegQueryValueExW(key.get(), value.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool WriteValue(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key,
+                const std::function<bool(Win32Registry&)>& write) {
+  const std::wstring target = RegistryTarget(root, branch, flags, &key);
+  if (Journal().Planning()) {
+    Journal().Record(L"registry.setValue", target, ChangeResult::Planned);
+    return true;
+  }
+  Win32Registry registry(root, flags);
+  const bool written = write(registry);
+  Journal().RecordOutcome(L"registry.setValue", target, written, registry.GetLastResult());
+  if (written) return true;
+  QV_BREL_LOG(QV_ERROR, L"Failed to write '%s:%s': %d", branch.c_str(), key.c_str(),
+              static_cast<int>(registry.GetLastResult()));
+  return false;
+}
+
 }  // namespace
 
 namespace RegOps {
@@ -86,11 +146,8 @@ DWORD GetDWORD(HKEY root, REGSAM flags, const std::wstring& branch, const std::w
 }
 
 bool SetDWORD(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key, DWORD value) {
-  Win32Registry registry(root, flags);
-  if (registry.SetDWORD(branch, key, value)) return true;
-  QV_BREL_LOG(QV_ERROR, L"Failed to write '%s:%s': %d", branch.c_str(), key.c_str(),
-              static_cast<int>(registry.GetLastResult()));
-  return false;
+  return WriteValue(root, flags, branch, key,
+                    [&](Win32Registry& registry) { return registry.SetDWORD(branch, key, value); });
 }
 
 std::wstring GetString(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key) {
@@ -105,11 +162,8 @@ std::wstring GetString(HKEY root, REGSAM flags, const std::wstring& branch, cons
 
 bool SetString(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key,
                const std::wstring& text) {
-  Win32Registry registry(root, flags);
-  if (registry.SetString(branch, key, text)) return true;
-  QV_BREL_LOG(QV_ERROR, L"Failed to write '%s:%s': %d", branch.c_str(), key.c_str(),
-              static_cast<int>(registry.GetLastResult()));
-  return false;
+  return WriteValue(root, flags, branch, key,
+                    [&](Win32Registry& registry) { return registry.SetString(branch, key, text); });
 }
 
 std::vector<std::wstring> GetMultiString(HKEY root, REGSAM flags, const std::wstring& branch,
@@ -129,15 +183,29 @@ bool DeleteKey(HKEY root, REGSAM flags, const std::wstring& branch, const std::w
 }
 
 bool DeleteValue(const CheckedBranch& branch, const std::wstring& key) {
-  if (branch.Parent() == nullptr) return true;
+  const std::wstring target = RegistryTarget(branch.Root(), branch.Text(), branch.View(), &key);
+  if (Journal().Planning()) {
+    if (ValueExists(branch, key)) Journal().Record(L"registry.deleteValue", target, ChangeResult::Planned);
+    return true;
+  }
+  if (branch.Parent() == nullptr) {
+    Journal().Record(L"registry.deleteValue", target, ChangeResult::Absent);
+    return true;
+  }
   UniqueHKey hkey;
   LSTATUS status = RegLink::OpenOwnKey(branch.Parent(), branch.Name(),
                                        KEY_SET_VALUE | KEY_QUERY_VALUE | branch.View(), hkey.put());
   if (status == ERROR_SUCCESS && RegLink::IsLink(hkey.get())) {
     QV_BREL_LOG(QV_WARNING, L"Refusing branch '%s': it is a registry link", branch.Text().c_str());
+    Journal().Record(L"registry.deleteValue", target, ChangeResult::Failed, ERROR_ACCESS_DENIED);
     return false;
   }
   if (status == ERROR_SUCCESS) status = ::RegDeleteValueW(hkey.get(), key.c_str());
+  Journal().Record(L"registry.deleteValue", target,
+                   status == ERROR_SUCCESS ? ChangeResult::Done
+                   : IsMissing(status)     ? ChangeResult::Absent
+                                           : ChangeResult::Failed,
+                   static_cast<DWORD>(status));
   if (status == ERROR_SUCCESS || IsMissing(status)) return true;
   QV_BREL_LOG(QV_ERROR, L"Failed to delete '%s:%s': %d", branch.Text().c_str(), key.c_str(),
               static_cast<int>(RegResultOf(status)));
@@ -201,21 +269,62 @@ bool RemoveByForce(HKEY root, REGSAM flags, const std::wstring& parent, const st
 }
 
 bool RemoveBranch(const CheckedBranch& branch) {
+  if (Journal().Planning()) {
+    PlanBranchRemoval(branch);
+    return true;
+  }
+  UniqueHKey probe;
+  const bool present =
+      branch.Parent() != nullptr &&
+      !IsMissing(RegLink::OpenOwnKey(branch.Parent(), branch.Name(), branch.View(), probe.put()));
+  probe.reset();
   // One RegDeleteTreeW would follow a link inside the branch into its target, so the branch is
   // always walked; with handles relative to the parent that costs no more calls.
-  return branch.Parent() == nullptr ||
-         RemoveChild(branch.Parent(), branch.Name(), branch.Text(), branch.Root(), branch.View());
+  const bool removed =
+      !present || RemoveChild(branch.Parent(), branch.Name(), branch.Text(), branch.Root(), branch.View());
+  Journal().Record(L"registry.deleteBranch", BranchTarget(branch),
+                   !present  ? ChangeResult::Absent
+                   : removed ? ChangeResult::Done
+                             : ChangeResult::Failed,
+                   removed ? ERROR_SUCCESS : ERROR_ACCESS_DENIED);
+  return removed;
 }
 
 DWORD DeleteSingleKey(const CheckedBranch& branch) {
   if (branch.Parent() == nullptr) return ERROR_FILE_NOT_FOUND;
   UniqueHKey key;
-  const LSTATUS status =
+  const LSTATUS opened =
       RegLink::OpenOwnKey(branch.Parent(), branch.Name(), DELETE | branch.View(), key.put());
-  return static_cast<DWORD>(status == ERROR_SUCCESS ? RegLink::DeleteOpenKey(key.get()) : status);
+  if (Journal().Planning()) {
+    if (opened == ERROR_SUCCESS)
+      Journal().Record(L"registry.deleteKey", BranchTarget(branch), ChangeResult::Planned);
+    return static_cast<DWORD>(opened);
+  }
+  const auto status =
+      static_cast<DWORD>(opened == ERROR_SUCCESS ? RegLink::DeleteOpenKey(key.get()) : opened);
+  Journal().Record(L"registry.deleteKey", BranchTarget(branch),
+                   status == ERROR_SUCCESS                   ? ChangeResult::Done
+                   : IsMissing(static_cast<LSTATUS>(status)) ? ChangeResult::Absent
+                                                             : ChangeResult::Failed,
+                   status);
+  return status;
 }
 
+namespace {
+DWORD TakeOwnershipOf(HKEY root, REGSAM flags, const std::wstring& path);
+}  // namespace
+
 DWORD TakeOwnership(HKEY root, REGSAM flags, const std::wstring& path) {
+  // Never in plan mode: the plan changes no key's security.
+  if (Journal().Planning()) return ERROR_SUCCESS;
+  const DWORD result = TakeOwnershipOf(root, flags, path);
+  Journal().RecordOutcome(L"registry.takeOwnership", RegistryTarget(root, path, flags),
+                          result == ERROR_SUCCESS, result);
+  return result;
+}
+
+namespace {
+DWORD TakeOwnershipOf(HKEY root, REGSAM flags, const std::wstring& path) {
   std::wstring object = RootPrefix(root) + path;
   const UniqueAllocatedSid administrators = QvSids::CreateAdministratorsSid();
   if (!administrators) return ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_INVALID_PARAMETER;
@@ -240,5 +349,7 @@ DWORD TakeOwnership(HKEY root, REGSAM flags, const std::wstring& path) {
                                           DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
                                           nullptr, nullptr, dacl, nullptr);
 }
+
+}  // namespace
 
 }  // namespace RegOps

@@ -1,5 +1,7 @@
 // The change journal: one list under one mutex.
-#include "core/ChangeJournal.h"
+#include "base/ChangeJournal.h"
+
+#include <cwctype>
 
 const char* ChangeResultName(ChangeResult result) {
   switch (result) {
@@ -47,6 +49,31 @@ void ChangeJournal::Record(const std::wstring& op, const std::wstring& target, C
 void ChangeJournal::RecordOutcome(const std::wstring& op, const std::wstring& target, bool succeeded,
                                   DWORD error) {
   Record(op, target, succeeded ? ChangeResult::Done : ChangeResult::Failed, error);
+}
+
+size_t ChangeJournal::Count(ChangeResult result) const {
+  std::lock_guard lock(mutex_);
+  size_t count = 0;
+  for (const Change& change : changes_) count += change.result == result ? 1 : 0;
+  return count;
+}
+
+bool ChangeJournal::PlannedGone(const std::wstring& path) const {
+  const auto lowered = [](std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+  };
+  const std::wstring wanted = lowered(path);
+  std::lock_guard lock(mutex_);
+  for (const Change& change : changes_) {
+    const bool takesPath = change.op.rfind(L"file.", 0) == 0 || change.op.rfind(L"folder.", 0) == 0;
+    if (change.result != ChangeResult::Planned || !takesPath) continue;
+    const std::wstring target = lowered(change.target);
+    if (wanted == target || (wanted.size() > target.size() && wanted.compare(0, target.size(), target) == 0 &&
+                             wanted[target.size()] == L'\\'))
+      return true;
+  }
+  return false;
 }
 
 std::vector<Change> ChangeJournal::Changes() const {

@@ -39,6 +39,12 @@ class ChangeJournal {
   // Done or failed by a Win32-style success flag and code.
   void RecordOutcome(const std::wstring& op, const std::wstring& target, bool succeeded, DWORD error);
 
+  // How many changes so far have this result.
+  size_t Count(ChangeResult result) const;
+  // In plan mode: whether a planned deletion takes this path (the path itself, or a folder above
+  // it); paths as written, letters compared without case.
+  bool PlannedGone(const std::wstring& path) const;
+
   std::vector<Change> Changes() const;
   std::vector<Change> ChangesOf(const std::wstring& productId) const;
   // Forgets every change and leaves plan mode (tests).

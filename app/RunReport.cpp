@@ -1,0 +1,90 @@
+// Report document and its writing.
+#include "app/RunReport.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "app/RunRecord.h"
+#include "base/ChangeJournal.h"
+#include "base/Utf8.h"
+#include "logging/QvBrelLogging.h"
+#include "sysops/FileReplace.h"
+
+namespace RunReport {
+
+namespace {
+
+// Keys in the order they are written.
+using Json = nlohmann::ordered_json;
+
+std::string Utc(const FILETIME& time) {
+  SYSTEMTIME utc{};
+  if (!::FileTimeToSystemTime(&time, &utc)) return {};
+  char text[32];
+  std::snprintf(text, sizeof(text), "%04u-%02u-%02uT%02u:%02u:%02uZ", utc.wYear, utc.wMonth, utc.wDay,
+                utc.wHour, utc.wMinute, utc.wSecond);
+  return text;
+}
+
+std::string ComputerName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  return ::GetComputerNameW(name, &size) ? QvText::ToUtf8(std::wstring(name, size)) : std::string();
+}
+
+Json ChangeOf(const Change& change) {
+  Json entry = {{"op", QvText::ToUtf8(change.op)},
+                {"target", QvText::ToUtf8(change.target)},
+                {"result", ChangeResultName(change.result)}};
+  if (change.result == ChangeResult::Failed) entry["error"] = change.error;
+  if (!change.detail.empty()) entry["detail"] = QvText::ToUtf8(change.detail);
+  return entry;
+}
+
+}  // namespace
+
+std::string Document(int exitCode, int describedExitCode) {
+  const RunRecord& record = RunRecord::Instance();
+  FILETIME ended{};
+  ::GetSystemTimeAsFileTime(&ended);
+  Json products = Json::array();
+  for (const ProductRun& run : record.Products()) {
+    Json changes = Json::array();
+    for (const Change& change : ChangeJournal::Instance().ChangesOf(run.id))
+      changes.push_back(ChangeOf(change));
+    products.push_back({{"id", QvText::ToUtf8(run.id)},
+                        {"subProduct", QvText::ToUtf8(run.subProduct)},
+                        {"name", QvText::ToUtf8(run.name)},
+                        {"priority", run.priority},
+                        {"detected", run.detected},
+                        {"selected", run.selected},
+                        {"outcome", run.outcome},
+                        {"seconds", run.seconds},
+                        {"changes", std::move(changes)}});
+  }
+  const Json document = {{"schema", 1},
+                         {"version", QV_PRODUCT_VERSION},
+                         {"computer", ComputerName()},
+                         {"started", Utc(record.Started())},
+                         {"ended", Utc(ended)},
+                         {"mode", record.Mode()},
+                         {"exitCode", exitCode},
+                         {"describedExitCode", describedExitCode},
+                         {"restartNeeded", record.RestartNeeded()},
+                         {"restartTriggered", record.RestartTriggered()},
+                         {"products", std::move(products)}};
+  return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+void Write(const std::wstring& path, int exitCode, int describedExitCode) {
+  std::wstring error;
+  if (FileReplace::Write(path, Document(exitCode, describedExitCode), error))
+    QV_BREL_LOG(QV_INFO, L"Report written to '%s'", path.c_str());
+  else
+    QV_BREL_LOG(QV_ERROR, L"Failed to write the report '%s': %s", path.c_str(), error.c_str());
+}
+
+}  // namespace RunReport
