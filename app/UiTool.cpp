@@ -249,8 +249,13 @@ bool UiTool::ParseCommandLine(const wchar_t* commandLine) {
   options.AddOption(OptionNoValue, L"msi-exit-codes", 0);
   options.AddOption(OptionValueRequired, L"deadline", 0);
 
-  const std::wstring message = options.Parse(commandLine) ? CheckOptions(options) : options.GetError();
-  if (message.empty()) return true;
+  std::wstring message;
+  if (!options.Parse(commandLine)) {
+    message = options.GetError();  // may be empty (a lone "-"): still a failure
+  } else {
+    message = CheckOptions(options);
+    if (message.empty()) return true;
+  }
   QV_BREL_LOG(QV_ERROR, L"Error in parameters: %s", message.c_str());
   ConsolePrinter::Instance().Print(L"Error in parameters: %s", message.c_str());
   return false;
