@@ -104,9 +104,9 @@ def test_deadline_ends_an_endless_clean_up_and_skips_the_rest(tmp_path, log_sinc
     assert 55 < elapsed < 90, elapsed
     text = log_since()
     assert " I: Run: Run deadline: 1 minutes\r\n" in text
-    assert re.search(r" E: LuaUninstallScript::CallLuaFunction: Error 2 calling 'CleanupProduct'\. Error: "
+    assert re.search(r"\*E: LuaUninstallScript::CallLuaFunction: Error 2 calling 'CleanupProduct'\. Error: "
                      r"\S*b\.lua:\d+: Run deadline of 1 minutes reached\r\n", text)
-    skipped = re.findall(r" W: UiToolLib::RemoveProducts: Skipping product (\S+): the run deadline of 1 minutes "
+    skipped = re.findall(r"\.W: UiToolLib::RemoveProducts: Skipping product (\S+): the run deadline of 1 minutes "
                          r"has passed\r\n", text)
     # What ran before the deadline stays done; logs is not selected in a silent run, so not named.
     assert skipped == ["c", "d"]

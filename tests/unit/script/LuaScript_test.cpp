@@ -198,7 +198,8 @@ TEST(LuaScript, PassedDeadlineEndsEveryWayOfRunningOn) {
     ScriptProbe script("C:\\qv\\late.lua", "x = 1");
     ASSERT_TRUE(script.Initialize()) << name;
     EXPECT_FALSE(script.RunChunk(chunk, "=late")) << name;
-    EXPECT_NE(script.GetTopString().find("Run deadline of 0 minutes reached"), std::string::npos)
+    // The message names the line that was running.
+    EXPECT_NE(script.GetTopString().find("late:1: Run deadline of 0 minutes reached"), std::string::npos)
         << name << ": " << script.GetTopString();
   }
 
