@@ -39,7 +39,6 @@ def no_working_directory_left():
     ("return true", ["--silent"], 0, 0),
     (REBOOT, ["--silent"], 99, 3010),
     ('error("boom")', ["--silent"], 1, 1603),
-    ("Meta.SetFailed() return true", ["/s"], 1, 1603),
     ("return true", ["--plan"], 1, 1603),  # a bad command line
     ("return true", ["-s", "/msi-exit-codes"], 1, 1603),  # the switch twice: still a bad command line
 ])
@@ -49,12 +48,6 @@ def test_silent_outcomes_in_the_installers_codes(tmp_path, log_since, cleanup, a
     # The shell sees the low 8 bits; the log names both codes in full.
     assert result.code == installer & 0xFF, result
     assert exit_lines(log_since()) == (code, (code, installer))
-
-
-def test_without_the_option_the_codes_stay(tmp_path, log_since):
-    exe = tool_with_scripts(tmp_path, {"a.lua": product("a", cleanup=REBOOT)})
-    assert run(exe, "--silent").code == 99
-    assert exit_lines(log_since()) == (99, None)
 
 
 def test_start_guards_in_the_installers_codes(scriptless_tool, log_since):
