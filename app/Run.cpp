@@ -12,6 +12,7 @@
 #include "core/ConsolePrinter.h"
 #include "core/DelayLoad.h"
 #include "core/QvOptionParser.h"
+#include "core/RunDeadline.h"
 #include "core/Settings.h"
 #include "logging/QvBrelLogging.h"
 #include "ui/GuiManager.h"
@@ -48,7 +49,7 @@ bool RestrictDllSearch() {
 
 }  // namespace
 
-unsigned Run(HINSTANCE instance) {
+unsigned Run(HINSTANCE instance, bool* restartTriggered) {
   QvOptionParser::Instance();
 
   SecurityAttributes security = SecurityAttributes::FromSddl(kSingleInstanceMutexSddl);
@@ -73,6 +74,13 @@ unsigned Run(HINSTANCE instance) {
     ConsolePrinter::Instance().Print(L"Use --help|-h option to view available parameters");
     return ExitFailure;
   }
+  QvOptionParser& options = QvOptionParser::Instance();
+  // The clock starts before the resources are read, so the deadline covers the whole run.
+  if (options.IsSet(L"deadline")) {
+    const unsigned minutes = static_cast<unsigned>(options.GetValueAsInt(L"deadline"));
+    RunDeadline::Instance().Start(minutes);
+    QV_BREL_LOG(QV_INFO, L"Run deadline: %u minutes", minutes);
+  }
 
   const unsigned loaded =
       BrelResLib::Settings::Instance().LoadResources(instance, kSettingsResourceId, kStringsResourceId);
@@ -88,7 +96,7 @@ unsigned Run(HINSTANCE instance) {
   }
 
   std::unique_ptr<IGuiManager> ui;
-  if (QvOptionParser::Instance().IsSet(L"silent")) {
+  if (options.IsSet(L"silent")) {
     QV_BREL_LOG(QV_INFO, L"SILENT parameter provided. Running without GUI.");
     ui = std::make_unique<GuiSilent>();
   } else {
@@ -100,6 +108,7 @@ unsigned Run(HINSTANCE instance) {
   ui->Initialize();
   const int code = tool.Execute();
   tool.CleanUp();
+  if (restartTriggered != nullptr) *restartTriggered = tool.RestartTriggered();
   ui->Shutdown();
   ui.reset();
   return static_cast<unsigned>(code);
