@@ -19,7 +19,7 @@ class CmdLineManager : public ICmdLineManager {
   bool ValidateProducts(ProductList& products) override;
 };
 
-// The eight help lines with the product ids ("a|b") and language codes ("bg|cs|…") filled in.
+// The help lines with the product ids ("a|b") and language codes ("bg|cs|…") filled in.
 std::wstring FormatHelp(const std::wstring& productIds, const std::string& languages);
 // Prints the help for the products of the list and the languages of the settings store.
 void PrintHelp(const ProductList& products);

@@ -2,7 +2,9 @@
 #include <windows.h>
 
 #include "app/CrashHandlers.h"
+#include "app/ExitCode.h"
 #include "app/Run.h"
+#include "app/UiTool.h"
 #include "logging/QvBrelLogging.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
@@ -10,8 +12,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   InstallCrashHandlers();
   QvBrelLogging::LogMessage(QvBrelLogging::LevelInfo, "Binary version: %s, compilation time: %s %s",
                             QV_PRODUCT_VERSION, __DATE__, __TIME__);
-  const unsigned code = Run(instance);
-  QV_BREL_LOG(QV_INFO, "Exiting with code: %d", static_cast<int>(code));
+  bool restartTriggered = false;
+  const int code = static_cast<int>(Run(instance, &restartTriggered));
+  QV_BREL_LOG(QV_INFO, "Exiting with code: %d", code);
+  int returned = code;
+  if (UiTool::AsksForInstallerExitCodes(::GetCommandLineW())) {
+    returned = ToInstallerExitCode(code, restartTriggered);
+    QV_BREL_LOG(QV_INFO, "Exit code %d is returned as %d (--msi-exit-codes)", code, returned);
+  }
   QvBrelLogging::LogUninit();
-  return static_cast<int>(code);
+  return returned;
 }

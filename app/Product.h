@@ -31,6 +31,9 @@ class Product : public ProductConfig {
   // False without a script or when CleanupProduct does not return true.
   virtual bool Remove();
   virtual std::wstring GetScriptName() const;
+  // The run's deadline passed before the product's removal started, so it was not attempted.
+  void MarkSkipped() { skipped_ = true; }
+  bool IsSkipped() const { return skipped_; }
 
  private:
   std::wstring productId_;
@@ -39,5 +42,6 @@ class Product : public ProductConfig {
   std::wstring scriptName_;
   bool detected_ = false;
   bool selected_ = false;
+  bool skipped_ = false;
   std::unique_ptr<LuaUninstallScript> script_;
 };

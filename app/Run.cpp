@@ -14,6 +14,7 @@
 #include "core/ConsolePrinter.h"
 #include "core/DelayLoad.h"
 #include "core/QvOptionParser.h"
+#include "core/RunDeadline.h"
 #include "core/Settings.h"
 #include "logging/QvBrelLogging.h"
 #include "ui/GuiManager.h"
@@ -50,7 +51,7 @@ bool RestrictDllSearch() {
 
 }  // namespace
 
-unsigned Run(HINSTANCE instance) {
+unsigned Run(HINSTANCE instance, bool* restartTriggered) {
   QvOptionParser::Instance();
 
   SecurityAttributes security = SecurityAttributes::FromSddl(kSingleInstanceMutexSddl);
@@ -75,6 +76,13 @@ unsigned Run(HINSTANCE instance) {
     ConsolePrinter::Instance().Print(L"Use --help|-h option to view available parameters");
     return ExitFailure;
   }
+  QvOptionParser& options = QvOptionParser::Instance();
+  // The clock starts before the resources are read, so the deadline covers the whole run.
+  if (options.IsSet(L"deadline")) {
+    const unsigned minutes = static_cast<unsigned>(options.GetValueAsInt(L"deadline"));
+    RunDeadline::Instance().Start(minutes);
+    QV_BREL_LOG(QV_INFO, L"Run deadline: %u minutes", minutes);
+  }
 
   const unsigned loaded =
       BrelResLib::Settings::Instance().LoadResources(instance, kSettingsResourceId, kStringsResourceId);
@@ -90,7 +98,7 @@ unsigned Run(HINSTANCE instance) {
   }
 
   std::unique_ptr<IGuiManager> ui;
-  if (QvOptionParser::Instance().IsSet(L"silent")) {
+  if (options.IsSet(L"silent")) {
     QV_BREL_LOG(QV_INFO, L"SILENT parameter provided. Running without GUI.");
     ui = std::make_unique<GuiSilent>();
   } else {
@@ -106,6 +114,7 @@ unsigned Run(HINSTANCE instance) {
   ui->Initialize();
   const int code = tool.Execute();
   tool.CleanUp();
+  if (restartTriggered != nullptr) *restartTriggered = tool.RestartTriggered();
   ui->Shutdown();
   ui.reset();
   if (options.IsSet(L"report")) RunReport::Write(options.GetValue(L"report"), code, code);

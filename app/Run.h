@@ -8,4 +8,6 @@ inline constexpr wchar_t kSingleInstanceMutexName[] = L"Global\\{91D7C0A1-4A48-4
 // Its descriptor: SYSTEM and administrators only, so nobody else can hold or squat it.
 inline constexpr wchar_t kSingleInstanceMutexSddl[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
-unsigned Run(HINSTANCE instance);
+// The run's exit code; `restartTriggered` (when given) tells whether the run's restart request was
+// accepted, which only the Installer form of the code needs.
+unsigned Run(HINSTANCE instance, bool* restartTriggered = nullptr);

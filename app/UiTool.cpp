@@ -1,6 +1,8 @@
 // The run sequence of one tool run and the exit code it ends with.
 #include "app/UiTool.h"
 
+#include <cwchar>
+#include <string_view>
 #include <vector>
 
 #include "app/ResDropper.h"
@@ -10,6 +12,7 @@
 #include "app/UiToolLib.h"
 #include "base/ChangeJournal.h"
 #include "base/LineBreaks.h"
+#include "base/PathText.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
 #include "base/WellKnownSids.h"
@@ -32,6 +35,61 @@ std::wstring TempVariable() {
     value.resize(length < size ? length : 0);
     return value;
   }
+  return {};
+}
+
+// A week: a longer deadline is a typing error rather than a plan.
+constexpr unsigned long kMaxDeadlineMinutes = 10080;
+
+// "Option 'name' cannot be used without 'silent'", the form every silent-only switch fails with.
+std::wstring SilentOnly(const wchar_t* name) {
+  return std::wstring(L"Option '") + name + L"' cannot be used without '" + L"silent" + L"'";
+}
+
+// Why `value` is no deadline (whole minutes, 1 to a week, decimal digits only); empty when it is one.
+std::wstring CheckDeadline(const std::wstring& value) {
+  bool digits = !value.empty() && value.size() <= 5;
+  for (wchar_t c : value) digits = digits && c >= L'0' && c <= L'9';
+  const unsigned long minutes = digits ? std::wcstoul(value.c_str(), nullptr, 10) : 0;
+  if (minutes >= 1 && minutes <= kMaxDeadlineMinutes) return {};
+  return L"Option 'deadline' takes whole minutes from 1 to " + std::to_wstring(kMaxDeadlineMinutes) +
+         L", not '" + QvText::EscapeLineBreaks(value) + L"'";
+}
+
+// Why `path` cannot take the report; empty when it can. The report is written at the end of the
+// run, so a path that cannot work must fail now, before anything changes.
+std::wstring CheckReportPath(const std::wstring& path) {
+  const std::wstring shown = L"'" + QvText::EscapeLineBreaks(path) + L"'";
+  std::wstring component;
+  const QvPath::PathProblem problem = QvPath::CheckCanonical(path, &component);
+  if (problem != QvPath::PathProblem::None) {
+    return L"Option 'report' needs an absolute, canonical file path (" + shown + L": " +
+           QvPath::DescribeProblem(problem, component) + L")";
+  }
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (path.back() == L'\\' || QvPath::IsVolumeRoot(path) ||
+      (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))) {
+    return L"Option 'report' needs a file path, not a folder (" + shown + L")";
+  }
+  const std::wstring folder = path.substr(0, path.rfind(L'\\') + 1);
+  const DWORD folderAttributes = ::GetFileAttributesW(folder.c_str());
+  if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return L"Option 'report' needs a file in an existing folder ('" + QvText::EscapeLineBreaks(folder) +
+           L"' is none)";
+  }
+  return {};
+}
+
+// The first reason the parsed options do not go together or a value is unusable; empty if none.
+std::wstring CheckOptions(const QvOptionParser& options) {
+  const bool silent = options.IsSet(L"silent");
+  if (options.IsSet(L"restart") && !silent) return SilentOnly(L"restart");
+  if (options.IsSet(L"plan") && !silent) return SilentOnly(L"plan");
+  if (options.IsSet(L"deadline")) {
+    std::wstring problem = CheckDeadline(options.GetValue(L"deadline"));
+    if (!problem.empty()) return problem;
+  }
+  if (options.IsSet(L"report")) return CheckReportPath(options.GetValue(L"report"));
   return {};
 }
 
@@ -187,9 +245,11 @@ bool UiTool::ShowTestUI() {
 void UiTool::TriggerReboot() {
   QV_BREL_LOG(QV_INFO, L"Triggering reboot ...");
   QvPrivilege shutdown(L"SeShutdownPrivilege");
-  // Planned restart for application maintenance.
-  ::ExitWindowsEx(EWX_REBOOT | EWX_FORCEIFHUNG, SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION |
-                                                    SHTDN_REASON_MINOR_MAINTENANCE);
+  // Planned restart for application maintenance. Whether it was accepted decides only the
+  // Installer form of the exit code (1641 against 3010).
+  restartTriggered_ = ::ExitWindowsEx(EWX_REBOOT | EWX_FORCEIFHUNG,
+                                      SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION |
+                                          SHTDN_REASON_MINOR_MAINTENANCE) != FALSE;
 }
 
 bool UiTool::ParseCommandLine(const wchar_t* commandLine) {
@@ -203,16 +263,46 @@ bool UiTool::ParseCommandLine(const wchar_t* commandLine) {
   options.AddOption(OptionNoValue, L"restart", L'r');
   options.AddOption(OptionValueRequired, L"language", L'l');
   options.AddOption(OptionValueRequired, L"products", L'p');
+  // Long names only: the short characters stay free for the options described first.
+  options.AddOption(OptionValueRequired, L"report", 0);
+  options.AddOption(OptionNoValue, L"plan", 0);
+  options.AddOption(OptionNoValue, L"msi-exit-codes", 0);
+  options.AddOption(OptionValueRequired, L"deadline", 0);
 
   std::wstring message;
   if (!options.Parse(commandLine)) {
-    message = options.GetError();
-  } else if (options.IsSet(L"restart") && !options.IsSet(L"silent")) {
-    message = std::wstring(L"Option '") + L"restart" + L"' cannot be used without '" + L"silent" + L"'";
+    message = options.GetError();  // may be empty (a lone "-"): still a failure
   } else {
-    return true;
+    message = CheckOptions(options);
+    if (message.empty()) return true;
   }
   QV_BREL_LOG(QV_ERROR, L"Error in parameters: %s", message.c_str());
   ConsolePrinter::Instance().Print(L"Error in parameters: %s", message.c_str());
+  return false;
+}
+
+bool UiTool::AsksForInstallerExitCodes(const wchar_t* commandLine) {
+  if (commandLine == nullptr) return false;
+  bool quotesOpen = false;
+  std::vector<std::wstring> tokens = TokenizeCommandLine(commandLine, quotesOpen);
+  if (!tokens.empty()) tokens.erase(tokens.begin());  // the program path
+  constexpr std::wstring_view kName = L"msi-exit-codes";
+  for (const std::wstring& token : tokens) {
+    // The parser's long forms: "--name" and "/name" (an "=" ends the name of the second).
+    std::wstring_view name;
+    if (token.starts_with(L"--")) {
+      name = std::wstring_view(token).substr(2);
+    } else if (token.starts_with(L"/")) {
+      name = std::wstring_view(token).substr(1);
+      name = name.substr(0, name.find(L'='));
+    } else {
+      continue;
+    }
+    if (name.size() == kName.size() &&
+        ::CompareStringOrdinal(name.data(), static_cast<int>(name.size()), kName.data(),
+                               static_cast<int>(kName.size()), TRUE) == CSTR_EQUAL) {
+      return true;
+    }
+  }
   return false;
 }

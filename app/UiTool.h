@@ -37,14 +37,21 @@ class UiTool {
   virtual bool ShowTestUI();
   virtual void TriggerReboot();
 
-  // Registers the options and parses the command line; false (logged and printed) on bad input.
+  // Registers the options, parses the command line and checks the option values; false (logged
+  // and printed) on bad input, before anything is created.
   static bool ParseCommandLine(const wchar_t* commandLine);
+  // Whether the command line carries --msi-exit-codes (or /msi-exit-codes), read from its tokens
+  // alone: the exits before parsing (another instance running) honour it too. Logs nothing.
+  static bool AsksForInstallerExitCodes(const wchar_t* commandLine);
 
   const std::wstring& WorkDir() const { return workDir_; }
+  // ExitWindowsEx accepted the restart this run asked for.
+  bool RestartTriggered() const { return restartTriggered_; }
 
  private:
   IGuiManager* ui_;
   ICmdLineManager* commandLine_;
   HANDLE stopEvent_;
   std::wstring workDir_;
+  bool restartTriggered_ = false;
 };

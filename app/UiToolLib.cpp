@@ -12,6 +12,7 @@
 #include "app/RunRecord.h"
 #include "base/ChangeJournal.h"
 #include "base/UniqueHandle.h"
+#include "core/RunDeadline.h"
 #include "core/Status.h"
 #include "logging/QvBrelLogging.h"
 
@@ -84,6 +85,15 @@ RemovalStatus UiToolLib::RemoveProducts(const ProductList& products) {
     if (!entry->IsSelected()) continue;
     auto product = std::dynamic_pointer_cast<Product>(entry);
     if (!product) continue;
+    const RunDeadline& deadline = RunDeadline::Instance();
+    if (deadline.Passed()) {
+      // Out of time: a product not started is left whole rather than half removed.
+      QV_BREL_LOG(QV_WARNING, L"Skipping product %s: the run deadline of %u minutes has passed",
+                  product->GetProductId().c_str(), deadline.Minutes());
+      product->MarkSkipped();
+      status.SetFailed();
+      continue;
+    }
     const std::wstring id = product->GetProductId();
     const std::wstring subId = product->GetSubProductIdDetected();
     const std::wstring name = product->GetProductDisplayName();

@@ -9,6 +9,7 @@
 #include "base/LineBreaks.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
+#include "core/RunDeadline.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
 
@@ -167,6 +168,26 @@ int RefuseExit(lua_State* state) {
   return luaL_error(state, "os.exit is not available to uninstall scripts");
 }
 
+// Instructions between two looks at the run deadline. A look is one tick-count read and costs
+// nothing measurable at any spacing from 1000 to 1000000; a loop still ends within a millisecond or
+// so of the deadline. What a count hook does cost is Lua's own per-instruction count (a busy
+// arithmetic loop runs about 1.5 times slower, whatever the spacing), so only a run with a deadline
+// sets one.
+constexpr int kDeadlineHookInstructions = 10000;
+
+// Ends the running script call once the run deadline has passed. From then on it fires at every
+// instruction, so a script that catches the error with pcall meets it again at its next step.
+void DeadlineHook(lua_State* state, lua_Debug*) {
+  const RunDeadline& deadline = RunDeadline::Instance();
+  if (!deadline.Passed()) return;
+  lua_sethook(state, DeadlineHook, LUA_MASKCOUNT, 1);
+  // Level 0 is the interrupted function, so the message names the script line that was running.
+  luaL_where(state, 0);
+  lua_pushfstring(state, "Run deadline of %d minutes reached", static_cast<int>(deadline.Minutes()));
+  lua_concat(state, 2);
+  lua_error(state);
+}
+
 void InstallHostFunctions(lua_State* state) {
   lua_getglobal(state, LUA_OSLIBNAME);
   lua_pushcfunction(state, RefuseExit);
@@ -201,6 +222,9 @@ bool LuaScript::InitializeLuaState() {
     lua_pop(state, 1);
   }
   InstallHostFunctions(state);
+  // Only a run with a deadline pays for the hook (coroutines inherit it from the state).
+  if (RunDeadline::Instance().IsSet())
+    lua_sethook(state, DeadlineHook, LUA_MASKCOUNT, kDeadlineHookInstructions);
   // require finds modules beside the script and nowhere else. The script API takes UTF-8, so the
   // folder and package.path are UTF-8; package.cpath stays ANSI, for Lua's own DLL loader.
   const std::string directory = DirectoryOf(path_);

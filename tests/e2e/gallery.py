@@ -42,7 +42,33 @@ class Screenshot:
         return max(counts, key=counts.get)
 
 
-class Gallery:
+class PageProcess:
+    """A helper program that shows a page until its standard input reads "q" or closes: `proc`, and
+    close() / the context manager to end it."""
+
+    proc = None
+
+    def close(self):
+        if self.proc is not None and self.proc.poll() is None:
+            try:
+                self.proc.stdin.write(b"q")
+                self.proc.stdin.close()
+            except OSError:
+                pass
+            try:
+                self.proc.wait(timeout=60)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+class Gallery(PageProcess):
     """A running gallery: its report lines, widget rectangles (screen pixels) and click notifications."""
 
     def __init__(self, tmp_path, theme="light", dpi=96):
@@ -94,24 +120,6 @@ class Gallery:
         left, top, right, bottom = self.rect(name)
         return (left + right) // 2, (top + bottom) // 2
 
-    def close(self):
-        if self.proc.poll() is None:
-            try:
-                self.proc.stdin.write(b"q")
-                self.proc.stdin.close()
-            except OSError:
-                pass
-            try:
-                self.proc.wait(timeout=60)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
 
 
 def xdotool(*args):

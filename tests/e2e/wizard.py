@@ -6,7 +6,7 @@ import subprocess
 import time
 
 from conftest import helper, wait_for, wine_env
-from gallery import Screenshot
+from gallery import PageProcess, Screenshot
 
 TITLE = "Quorvel uninstallation tool"
 PAGE_DLU = (400, 230)
@@ -119,7 +119,7 @@ class Wizard:
             self.proc.wait()
 
 
-class WizardPage:
+class WizardPage(PageProcess):
     """One page of the real wizard shown by the helper wizard_pages (tests/helpers/wizard_pages.cpp) in a
     theme, at a DPI and in a language, optionally after a DPI change to switch_dpi. `page` is its screen
     rectangle (left, top, right, bottom); the page stays up until close()."""
@@ -160,21 +160,3 @@ class WizardPage:
         subprocess.run(["import", "-window", "root", "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
                         "+repage", "-strip", str(target)], check=True, timeout=60, env=wine_env())
 
-    def close(self):
-        if self.proc.poll() is None:
-            try:
-                self.proc.stdin.write(b"q")
-                self.proc.stdin.close()
-            except OSError:
-                pass
-            try:
-                self.proc.wait(timeout=60)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()

@@ -21,6 +21,7 @@
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
 #include "tests/support/SavedUserValue.h"
+#include "tests/support/UserLook.h"
 #include "ui/toolkit/App.h"
 #include "ui/toolkit/Button.h"
 #include "ui/toolkit/Checkbox.h"
@@ -356,28 +357,7 @@ int RunPage(const std::wstring& theme, int seconds) {
 // Sets the user's theme and DPI, runs the page in a child process that starts with them, and puts
 // them back.
 int RunWithSettings(const std::wstring& theme, int dpi, const std::wstring& pageCommand) {
-  QvTest::SavedUserValue lightTheme(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
-                                    L"AppsUseLightTheme");
-  QvTest::SavedUserValue logPixels(L"Control Panel\\Desktop", L"LogPixels");
-  if (theme == L"dark" ? !lightTheme.SetDword(0) : !lightTheme.SetDword(1)) return 3;
-  if (dpi > 0 ? !logPixels.SetDword(static_cast<DWORD>(dpi)) : !logPixels.Remove()) return 3;
-  std::wstring commandLine = pageCommand;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
-  startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &info))
-    return 3;
-  const UniqueHandle process(info.hProcess);
-  const UniqueHandle thread(info.hThread);
-  ::WaitForSingleObject(process.get(), INFINITE);
-  DWORD code = 1;
-  ::GetExitCodeProcess(process.get(), &code);
-  return static_cast<int>(code);
+  return QvTest::RunWithUserLook(theme == L"dark", dpi, pageCommand);
 }
 
 }  // namespace

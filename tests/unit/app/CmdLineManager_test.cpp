@@ -67,7 +67,7 @@ TEST_F(ValidateProductsTest, EmptyItemsNameTheProductWithAnEmptyId) {
   EXPECT_FALSE(manager_.ValidateProducts(products_));
 }
 
-TEST(HelpText, EightLinesByteForByte) {
+TEST(HelpText, LinesByteForByte) {
   const std::wstring expected =
       L"Quorvel uninstallation tool optional parameters:\n"
       L"\t--help|-h                    shows this help.\n"
@@ -79,7 +79,16 @@ TEST(HelpText, EightLinesByteForByte) {
       L"\t                             omnivo|logs.\n"
       L"\t--language|-l <lang_id>      language to use, where <lang_id> can be one of the following "
       L"(automatically detected from the environment if not specified):\n"
-      L"\t                             bg|cs|zh-TW.\n";
+      L"\t                             bg|cs|zh-TW.\n"
+      L"\t--report <file>              writes a JSON report of the run to <file>, an absolute path in an "
+      L"existing folder.\n"
+      L"\t--plan                       with --silent: reports what the removal would change and changes "
+      L"nothing.\n"
+      L"\t--deadline <minutes>         ends the run after <minutes> (1 to 10080): the running script stops, "
+      L"later products are skipped, exit code 1.\n"
+      L"\t--msi-exit-codes             returns Windows Installer exit codes: 0 as 0, 99 as 3010 (1641 when "
+      L"the "
+      L"restart was started), 2 as 1602, 4 as 1618, 1 as 1603, 3 as 5.\n";
   EXPECT_EQ(FormatHelp(L"omnivo|logs", "bg|cs|zh-TW"), expected);
 }
 

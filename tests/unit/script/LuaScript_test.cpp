@@ -8,6 +8,7 @@
 
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
+#include "core/RunDeadline.h"
 #include "script/LuaApi.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/unit/script/ScriptProbe.h"
@@ -180,6 +181,34 @@ TEST(LuaScript, RunChunkLeavesTheErrorOnTop) {
   EXPECT_EQ(script.GetTopString(), "1.5");
   EXPECT_FALSE(script.RunChunk("error(true)", "=boolean"));
   EXPECT_EQ(script.GetTopString(), "");
+}
+
+TEST(LuaScript, PassedDeadlineEndsEveryWayOfRunningOn) {
+  // A deadline of 0 minutes has passed as soon as it starts; the hook is set when the state is made.
+  RunDeadline::Instance().Start(0);
+  const std::tuple<const char*, const char*> cases[] = {
+      {"plain loop", "while true do end"},
+      {"caught by pcall", "while true do pcall(function() while true do end end) end"},
+      {"in a coroutine", "coroutine.wrap(function() while true do end end)()"},
+      {"caught by resume",
+       "while true do coroutine.resume(coroutine.create(function() while true do end end)) end"},
+  };
+  for (const auto& [name, chunk] : cases) {
+    ScriptProbe script("C:\\qv\\late.lua", "x = 1");
+    ASSERT_TRUE(script.Initialize()) << name;
+    EXPECT_FALSE(script.RunChunk(chunk, "=late")) << name;
+    // The message names the line that was running.
+    EXPECT_NE(script.GetTopString().find("late:1: Run deadline of 0 minutes reached"), std::string::npos)
+        << name << ": " << script.GetTopString();
+  }
+
+  // Before the deadline the hook only looks; the chunk runs to its end.
+  RunDeadline::Instance().Start(60);
+  ScriptProbe early("C:\\qv\\early.lua", "x = 1");
+  ASSERT_TRUE(early.Initialize());
+  EXPECT_TRUE(early.RunChunk("n = 0 for i = 1, 300000 do n = n + 1 end", "=early")) << early.GetTopString();
+  EXPECT_EQ(early.Global("n"), "300000");
+  RunDeadline::Instance().Clear();
 }
 
 TEST(LuaStack, EachEntryIsFollowedByTwoBlanks) {

@@ -17,6 +17,7 @@
 #include "base/UniqueHandle.h"
 #include "core/Settings.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ToolPages.h"
 #include "tests/support/FakeProduct.h"
 #include "ui/GuiManager.h"
 #include "ui/toolkit/Accessible.h"
@@ -95,25 +96,14 @@ Row Ask(IAccessible* object, int id, long child, HRESULT& result) {
 std::wstring Text(const char* key) { return BrelResLib::Settings::Instance().GetString(key); }
 std::wstring Setting(const char* key) { return BrelResLib::Settings::Instance().GetSetting(key); }
 
-bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
-  const DWORD end = ::GetTickCount() + static_cast<DWORD>(milliseconds);
-  while (::GetTickCount() < end) {
-    if (condition()) return true;
-    ::Sleep(20);
-  }
-  return condition();
-}
+using QvTest::WaitFor;
 
 class WizardAccessibility : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    const std::wstring exe = QvTest::ProgramFolder() + L"UninstallationTool.exe";
-    module_.reset(::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    module_ = QvTest::LoadToolPages();
     ASSERT_TRUE(module_.valid()) << "the tool must be built next to the tests";
-    ASSERT_EQ(0u, BrelResLib::Settings::Instance().LoadResources(module_.get(), 102, 101));
-    BrelResLib::Settings::Instance().SetLanguage("en");
-    QvUI::SystemApis::InitCommonControls(ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES);
     stop_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     gui_ = std::make_unique<GuiManager>(module_.get(), stop_.get());
     ASSERT_TRUE(gui_->Initialize());

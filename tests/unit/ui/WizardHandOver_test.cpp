@@ -14,6 +14,7 @@
 #include "base/UniqueHandle.h"
 #include "core/Settings.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ToolPages.h"
 #include "tests/support/FakeProduct.h"
 #include "ui/GuiManager.h"
 #include "ui/PageHandOver.h"
@@ -78,24 +79,13 @@ constexpr int kWelcome = 1019;
 constexpr int kSelect = 1027;
 constexpr int kMessage = 1022;
 
-bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    ::Sleep(20);
-  }
-  return condition();
-}
+using QvTest::WaitFor;
 
 class WizardHandOver : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::wstring exe = QvTest::ProgramFolder() + L"UninstallationTool.exe";
-    module_.reset(::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    module_ = QvTest::LoadToolPages();
     ASSERT_TRUE(module_.valid()) << "the tool must be built next to the tests";
-    ASSERT_EQ(0u, BrelResLib::Settings::Instance().LoadResources(module_.get(), 102, 101));
-    BrelResLib::Settings::Instance().SetLanguage("en");
-    QvUI::SystemApis::InitCommonControls(ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES);
     stop_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     gui_ = std::make_unique<SlowDriver>(module_.get(), stop_.get());
     ASSERT_TRUE(gui_->Initialize());

@@ -13,6 +13,7 @@
 #include "base/UniqueHandle.h"
 #include "core/Settings.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ToolPages.h"
 #include "tests/support/FakeProduct.h"
 #include "ui/DialogChild.h"
 #include "ui/toolkit/SystemApis.h"
@@ -31,12 +32,8 @@ LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 class WizardSelect : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::wstring exe = QvTest::ProgramFolder() + L"UninstallationTool.exe";
-    module_.reset(::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    module_ = QvTest::LoadToolPages();
     ASSERT_TRUE(module_.valid()) << "the tool must be built next to the tests";
-    ASSERT_EQ(0u, BrelResLib::Settings::Instance().LoadResources(module_.get(), 102, 101));
-    BrelResLib::Settings::Instance().SetLanguage("en");
-    QvUI::SystemApis::InitCommonControls(ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES);
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = ParentProc;
     windowClass.lpszClassName = L"QvTestWizardParent";
