@@ -105,7 +105,6 @@ unsigned Run(HINSTANCE instance, bool* restartTriggered) {
     ui = std::make_unique<GuiManager>(instance, stopEvent.get());
   }
 
-  const QvOptionParser& options = QvOptionParser::Instance();
   RunRecord::Instance().Start(options.IsSet(L"plan")     ? "plan"
                               : options.IsSet(L"silent") ? "silent"
                                                          : "wizard");
@@ -114,9 +113,14 @@ unsigned Run(HINSTANCE instance, bool* restartTriggered) {
   ui->Initialize();
   const int code = tool.Execute();
   tool.CleanUp();
-  if (restartTriggered != nullptr) *restartTriggered = tool.RestartTriggered();
+  const bool triggered = tool.RestartTriggered();
+  if (restartTriggered != nullptr) *restartTriggered = triggered;
   ui->Shutdown();
   ui.reset();
-  if (options.IsSet(L"report")) RunReport::Write(options.GetValue(L"report"), code, code);
+  if (options.IsSet(L"report")) {
+    RunRecord::Instance().SetRestart(code == ExitRestartNeeded, triggered);
+    const int returned = options.IsSet(L"msi-exit-codes") ? ToInstallerExitCode(code, triggered) : code;
+    RunReport::Write(options.GetValue(L"report"), returned, code);
+  }
   return static_cast<unsigned>(code);
 }

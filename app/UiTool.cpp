@@ -212,12 +212,9 @@ int UiTool::Finish(int removalStatus) {
     case RemovalSucceeded:
       ui_->ShowMessage(MessageFinished);
       return ExitSuccess;
-    case RemovalNeedsRestart: {
-      const bool restart = ui_->ShowMessage(MessageFinishedReboot) == AnswerOk;
-      RunRecord::Instance().SetRestart(true, restart);
-      if (restart) TriggerReboot();
+    case RemovalNeedsRestart:
+      if (ui_->ShowMessage(MessageFinishedReboot) == AnswerOk) TriggerReboot();
       return ExitRestartNeeded;
-    }
     default:
       ui_->ShowMessage(MessageErrorGeneric);
       return ExitFailure;

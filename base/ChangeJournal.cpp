@@ -2,6 +2,7 @@
 #include "base/ChangeJournal.h"
 
 #include <cwctype>
+#include <utility>
 
 const char* ChangeResultName(ChangeResult result) {
   switch (result) {
@@ -58,19 +59,42 @@ size_t ChangeJournal::Count(ChangeResult result) const {
   return count;
 }
 
-bool ChangeJournal::PlannedGone(const std::wstring& path) const {
-  const auto lowered = [](std::wstring text) {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-  };
-  const std::wstring wanted = lowered(path);
+namespace {
+
+// One spelling per place: letters lowered, a registry target's view as a prefix (the 64-bit view is
+// the plain one), HKCR as the machine's classes.
+std::wstring PlaceKey(const std::wstring& target) {
+  std::wstring text;
+  for (wchar_t c : target) text.push_back(static_cast<wchar_t>(std::towlower(c)));
+  std::wstring prefix;
+  for (const auto& [suffix, mark] : {std::pair<std::wstring, std::wstring>{L" (32-bit)", L"32:"},
+                                     std::pair<std::wstring, std::wstring>{L" (64-bit)", L""}})
+    if (text.size() > suffix.size() &&
+        text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      text.resize(text.size() - suffix.size());
+      prefix = mark;
+      break;
+    }
+  if (text.rfind(L"hkcr\\", 0) == 0) text = L"hklm\\software\\classes\\" + text.substr(5);
+  return prefix + text;
+}
+
+bool TakesPlaces(const Change& change) {
+  return change.result == ChangeResult::Planned &&
+         (change.op.rfind(L"file.delete", 0) == 0 || change.op.rfind(L"folder.delete", 0) == 0 ||
+          change.op.rfind(L"registry.delete", 0) == 0);
+}
+
+}  // namespace
+
+bool ChangeJournal::PlannedGone(const std::wstring& target) const {
+  const std::wstring wanted = PlaceKey(target);
   std::lock_guard lock(mutex_);
   for (const Change& change : changes_) {
-    const bool takesPath = change.op.rfind(L"file.", 0) == 0 || change.op.rfind(L"folder.", 0) == 0;
-    if (change.result != ChangeResult::Planned || !takesPath) continue;
-    const std::wstring target = lowered(change.target);
-    if (wanted == target || (wanted.size() > target.size() && wanted.compare(0, target.size(), target) == 0 &&
-                             wanted[target.size()] == L'\\'))
+    if (!TakesPlaces(change)) continue;
+    const std::wstring place = PlaceKey(change.target);
+    if (wanted == place || (wanted.size() > place.size() && wanted.compare(0, place.size(), place) == 0 &&
+                            wanted[place.size()] == L'\\'))
       return true;
   }
   return false;

@@ -41,9 +41,10 @@ class ChangeJournal {
 
   // How many changes so far have this result.
   size_t Count(ChangeResult result) const;
-  // In plan mode: whether a planned deletion takes this path (the path itself, or a folder above
-  // it); paths as written, letters compared without case.
-  bool PlannedGone(const std::wstring& path) const;
+  // In plan mode: whether a planned deletion takes this place (a path, or a registry target as
+  // RegistryTarget writes it): the place itself or a folder or branch above it; letters compared
+  // without case, the 64-bit view as the plain one, HKCR as HKLM\SOFTWARE\Classes.
+  bool PlannedGone(const std::wstring& target) const;
 
   std::vector<Change> Changes() const;
   std::vector<Change> ChangesOf(const std::wstring& productId) const;

@@ -115,6 +115,30 @@ bool ValueExists(const RegOps::CheckedBranch& branch, const std::wstring& value)
          ::RegQueryValueExW(key.get(), value.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
+// In plan mode: a branch whose every value and sub-key a planned deletion takes.
+bool EmptyAfterPlan(const RegOps::CheckedBranch& branch) {
+  UniqueHKey key;
+  const LSTATUS status = RegLink::OpenOwnKey(
+      branch.Parent(), branch.Name(), KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | branch.View(), key.put());
+  if (IsMissing(status)) return true;
+  if (status != ERROR_SUCCESS) return false;
+  std::vector<wchar_t> name(16384);
+  for (DWORD index = 0;; ++index) {
+    DWORD length = static_cast<DWORD>(name.size());
+    const LSTATUS read =
+        ::RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (read == ERROR_NO_MORE_ITEMS) break;
+    if (read != ERROR_SUCCESS) return false;
+    const std::wstring value(name.data(), length);
+    if (!Journal().PlannedGone(RegistryTarget(branch.Root(), branch.Text(), branch.View(), &value)))
+      return false;
+  }
+  for (const std::wstring& sub : ListSubkeys(key.get()))
+    if (!Journal().PlannedGone(RegistryTarget(branch.Root(), branch.Text() + L"\\" + sub, branch.View())))
+      return false;
+  return true;
+}
+
 bool WriteValue(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key,
                 const std::function<bool(Win32Registry&)>& write) {
   const std::wstring target = RegistryTarget(root, branch, flags, &key);
@@ -238,6 +262,7 @@ bool IsBranchEmpty(HKEY root, REGSAM flags, const std::wstring& branch) {
 
 bool IsBranchEmpty(const CheckedBranch& branch) {
   if (branch.Parent() == nullptr) return true;
+  if (Journal().Planning()) return EmptyAfterPlan(branch);
   UniqueHKey key;
   const LSTATUS status =
       RegLink::OpenOwnKey(branch.Parent(), branch.Name(), KEY_QUERY_VALUE | branch.View(), key.put());

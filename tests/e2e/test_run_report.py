@@ -1,0 +1,115 @@
+"""The run's report and plan on copies of the reference machine: a plan changes nothing and names
+everything a real run removes; the real run's report gives each product's outcome and changes."""
+import json
+
+from refmachine import auditing, refmachine  # noqa: F401  (fixture)
+
+ALL = ["omnivo", "harbex", "passkeep", "passkeepdata", "quarantine", "logs"]
+# Written by Wine's own display driver whenever a session starts: not the tool's.
+WINE_DISPLAY_KEY = "hklm\\system\\currentcontrolset\\control\\class\\{4d36e968-e325-11ce-bfc1-08002be10318}\\0000"
+TOOL_LOG = "c:\\programdata\\quorvel\\log\\uninstallationtool"
+
+
+def snapshot_key(target):
+    """A journal registry target ("HKLM\\SOFTWARE\\X (32-bit)") in the snapshot's key form."""
+    text = target.lower()
+    wow = text.endswith(" (32-bit)")
+    if wow or text.endswith(" (64-bit)"):
+        text = text[:-len(" (32-bit)")]
+    root, _, rest = text.partition("\\")
+    root = {"hkcr": "hklm\\software\\classes"}.get(root, root)
+    if root == "hklm\\software\\classes":
+        root, rest = "hklm", "software\\classes\\" + rest
+    # The 32-bit view: classes below Classes\Wow6432Node, the rest below SOFTWARE\Wow6432Node.
+    if wow and root == "hklm" and rest.startswith("software\\classes\\"):
+        rest = "software\\classes\\wow6432node\\" + rest[len("software\\classes\\"):]
+    elif wow and root == "hklm" and rest.startswith("software\\") and not rest.startswith("software\\wow6432node"):
+        rest = "software\\wow6432node\\" + rest[len("software\\"):]
+    return root + "\\" + rest
+
+
+def coverage(changes):
+    """(registry keys and values, file paths, service names) that the planned changes take."""
+    keys, values, paths, services = [], set(), [], set()
+    for change in changes:
+        op, target = change["op"], change["target"]
+        if op in ("registry.deleteBranch", "registry.deleteKey"):
+            keys.append(snapshot_key(target))
+        elif op == "registry.deleteValue":
+            key = snapshot_key(target)
+            branch, _, name = key.rpartition("\\")
+            values.add(f"{branch} :: {name}")
+        elif op.startswith(("file.delete", "folder.delete")):
+            paths.append(target.lower())
+        elif op == "service.delete":
+            services.add(target.lower())
+        elif op == "msi.uninstall":
+            paths.append("c:\\windows\\installer")  # the Installer's own package cache
+    return keys, values, paths, services
+
+
+def user_neutral(path):
+    """HKU\\<sid>\\... as the HKCU form the scripts may use."""
+    parts = path.split("\\")
+    return "\\".join(["hkcu"] + parts[2:]) if parts[0] == "hku" and len(parts) > 2 else path
+
+
+def uncovered(before, after, changes):
+    keys, values, paths, services = coverage(changes)
+    flat_before, flat_after = auditing.flatten(before), auditing.flatten(after)
+    under = lambda path, prefixes: any(path == p or path.startswith(p + "\\") or path.startswith(p + " ::")  # noqa: E731
+                                       for p in prefixes)
+    missing = []
+    for path in flat_before["registry"]:
+        if path in flat_after["registry"] or path == auditing.PENDING_VALUE or path.startswith(WINE_DISPLAY_KEY):
+            continue
+        if not (path in values or user_neutral(path) in values or under(path, keys) or under(user_neutral(path), keys)):
+            missing.append(path)
+    for path in flat_before["services"]:
+        if path not in flat_after["services"] and path.rsplit("\\", 1)[1] not in services and not under(path, keys):
+            missing.append(path)
+    for path in flat_before["files"]:
+        if path not in flat_after["files"] and not under(path, paths):
+            missing.append(path)
+    return missing
+
+
+def products_of(report):
+    return {p["id"]: p for p in report["products"]}
+
+
+def test_a_plan_changes_nothing_and_names_what_the_real_run_removes(refmachine):
+    planned = refmachine()
+    result = planned.run_tool("--silent", "--plan", "--products", ",".join(ALL), "--report", r"C:\plan.json",
+                              timeout=900)
+    assert result.code == 0, result
+    after = planned.snapshot()
+    changed = [k for k in set(planned.before.registry) | set(after.registry)
+               if planned.before.registry.get(k) != after.registry.get(k) and not k.startswith(WINE_DISPLAY_KEY)]
+    changed += [k for k in set(planned.before.files) | set(after.files) if planned.before.files.get(k) !=
+                after.files.get(k) and k != "c:\\plan.json" and not k.startswith(TOOL_LOG)]
+    assert changed == [], changed
+    plan = json.loads(planned.path(r"C:\plan.json").read_text(encoding="utf-8"))
+    assert (plan["schema"], plan["mode"], plan["exitCode"], plan["describedExitCode"]) == (1, "plan", 0, 0)
+    assert {p["id"]: p["outcome"] for p in plan["products"]} == {p: "planned" for p in ALL}
+    changes = [c for p in plan["products"] for c in p["changes"]]
+    assert changes and all(c["result"] == "planned" for c in changes)
+    assert "planned changes; nothing was changed" in result.stdout
+
+    real = refmachine()
+    result = real.run_tool("--silent", "--products", ",".join(ALL), "--report", r"C:\real.json", timeout=900)
+    assert result.code == 99, result
+    report = json.loads(real.path(r"C:\real.json").read_text(encoding="utf-8"))
+    real.path(r"C:\real.json").unlink()  # the audit counts every new file
+    audit = real.audit(removed=ALL)
+    assert audit.ok, audit.text
+    real.start()
+    missing = uncovered(real.before, real.snapshot(), changes)
+    assert missing == [], "\n".join(missing)
+    assert (report["mode"], report["exitCode"], report["restartNeeded"]) == ("silent", 99, True)
+    outcomes = {p["id"]: p["outcome"] for p in report["products"]}
+    assert outcomes == {p: "removed" for p in ALL}, outcomes
+    done = [c for p in report["products"] for c in p["changes"] if c["result"] in ("done", "scheduled")]
+    # Every planned branch and folder the real run found went, and nothing it did was left out of the plan.
+    assert {(c["op"], c["target"]) for c in done if c["op"] == "registry.deleteBranch"} <= \
+        {(c["op"], c["target"]) for c in changes}
