@@ -2,7 +2,12 @@
 everything a real run removes; the real run's report gives each product's outcome and changes."""
 import json
 
+import pytest
+
+from conftest import run
 from refmachine import auditing, refmachine  # noqa: F401  (fixture)
+from scriptset import tool_with_scripts, windows_path
+from wizard import Wizard
 
 ALL = ["omnivo", "harbex", "passkeep", "passkeepdata", "quarantine", "logs"]
 # Written by Wine's own display driver whenever a session starts: not the tool's.
@@ -113,3 +118,67 @@ def test_a_plan_changes_nothing_and_names_what_the_real_run_removes(refmachine):
     # Every planned branch and folder the real run found went, and nothing it did was left out of the plan.
     assert {(c["op"], c["target"]) for c in done if c["op"] == "registry.deleteBranch"} <= \
         {(c["op"], c["target"]) for c in changes}
+
+
+def product(pid, priority, cleanup="return true"):
+    return "\n".join([f'function GetProductId() return "{pid}" end',
+                      "function DetectProduct() return true end",
+                      f"function CleanupProduct() {cleanup} end",
+                      f"function GetPriority() return {priority} end"]) + "\n"
+
+
+def read_report(path):
+    return json.loads(path.read_text(encoding="utf-8"))
+
+
+@pytest.mark.parametrize("extra, exit_code", [([], 1), (["--msi-exit-codes"], 1603)])
+def test_the_report_of_a_run_where_a_product_fails(tmp_path, extra, exit_code):
+    doomed = tmp_path / "doomed.txt"
+    doomed.write_text("x")
+    exe = tool_with_scripts(tmp_path / "tool", {
+        "a.lua": product("a", 1, 'error("boom")'),
+        "b.lua": product("b", 2, f'FileSystem.DeleteFile("{windows_path(doomed).replace(chr(92), chr(92) * 2)}") '
+                                 'return true'),
+        "c.lua": product("c", 3)})
+    report = tmp_path / "report.json"
+    result = run(exe, "--silent", "--products", "a,b", "--report", windows_path(report), *extra)
+    assert result.code == exit_code & 0xFF, result
+    document = read_report(report)
+    assert (document["mode"], document["exitCode"], document["describedExitCode"]) == ("silent", exit_code, 1)
+    found = products_of(document)
+    assert {p: found[p]["outcome"] for p in found} == {"a": "failed", "b": "removed", "c": "not-selected"}
+    assert [(c["op"], c["result"]) for c in found["b"]["changes"]] == [("file.delete", "done")]
+    assert found["b"]["changes"][0]["target"].lower() == windows_path(doomed).lower()
+    assert not doomed.exists()
+
+
+def test_the_report_of_a_wizard_left_on_its_first_page(tmp_path):
+    exe = tool_with_scripts(tmp_path / "tool", {"a.lua": product("a", 1)})
+    report = tmp_path / "report.json"
+    wizard = Wizard(exe, "--report", windows_path(report))
+    try:
+        wizard.key("Escape")
+        assert wizard.wait() == 2
+    finally:
+        wizard.kill()
+    document = read_report(report)
+    assert (document["mode"], document["exitCode"]) == ("wizard", 2)
+    assert [(p["id"], p["outcome"], p["changes"]) for p in document["products"]] == [("a", "not-selected", [])]
+
+
+def test_a_link_planted_at_the_report_path_is_not_written_through(tmp_path, log_since):
+    exe = tool_with_scripts(tmp_path / "tool", {"a.lua": product("a", 1)})
+    victim = tmp_path / "victim.txt"
+    victim.write_text("other software's file")
+    (tmp_path / "reports").mkdir()
+    (tmp_path / "reports" / "report.json").symlink_to(victim)
+    (tmp_path / "linked").symlink_to(tmp_path / "elsewhere", target_is_directory=True)
+    (tmp_path / "elsewhere").mkdir()
+    for path in (tmp_path / "reports" / "report.json", tmp_path / "linked" / "report.json"):
+        # The path as written: windows_path would resolve the link the test planted.
+        result = run(exe, "--silent", "--report", "Z:" + str(path).replace("/", "\\"))
+        assert result.code == 0, result
+    # Each refusal is an error line; the run's outcome stays what it was.
+    assert log_since().count("Failed to write the report") == 2
+    assert victim.read_text() == "other software's file"
+    assert list((tmp_path / "elsewhere").iterdir()) == []
