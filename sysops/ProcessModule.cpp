@@ -10,6 +10,7 @@
 
 #include "base/PathText.h"
 #include "base/WildcardMask.h"
+#include "core/RunDeadline.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
 #include "sysops/ProcessOutput.h"
@@ -38,9 +39,10 @@ std::wstring ExecutablePath(DWORD processId) {
   return module.szExePath;
 }
 
-// Waits for all of them within one deadline, at most MAXIMUM_WAIT_OBJECTS handles per wait.
+// Waits for all of them within one time-out (capped by the run's deadline), at most
+// MAXIMUM_WAIT_OBJECTS handles per wait.
 void WaitForAll(const std::vector<UniqueHandle>& processes, DWORD timeoutMs) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  const ULONGLONG deadline = ::GetTickCount64() + RunDeadline::Instance().Cap(timeoutMs);
   for (size_t first = 0; first < processes.size(); first += MAXIMUM_WAIT_OBJECTS) {
     std::vector<HANDLE> batch;
     for (size_t i = first; i < processes.size() && batch.size() < MAXIMUM_WAIT_OBJECTS; ++i)
@@ -210,7 +212,8 @@ bool StartProcessWithArgumentsAndWaitForCompletion(const std::wstring& path, con
     return false;
   }
   redirector->Run();
-  const DWORD wait = ::WaitForSingleObject(process.get(), timeoutMs);
+  // Cut short by the run's deadline, the wait ends as its own time-out does (same message).
+  const DWORD wait = ::WaitForSingleObject(process.get(), RunDeadline::Instance().Cap(timeoutMs));
   redirector->Stop(wait != WAIT_OBJECT_0);
   if (wait == WAIT_TIMEOUT) {
     QV_BREL_LOG(QV_ERROR, L"Process wait timeout %lu ms elapsed", timeoutMs);
