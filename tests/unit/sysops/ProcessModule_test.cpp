@@ -13,6 +13,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/LuaChunk.h"
+#include "tests/support/PassedDeadline.h"
 #include "tests/support/ScratchDir.h"
 
 using namespace QvTest;
@@ -169,6 +170,38 @@ TEST(ProcessModuleTest, StartAndWait) {
             1);
   EXPECT_EQ(lua.Run("return CreationFlags_CREATE_IGNORE_SYSTEM_DEFAULT, CP_UTF8, CP_ACP, CP_OEMCP"),
             "n:4 number:-2147483648 number:65001 number:0 number:1");
+}
+
+// A run deadline that has passed ends the wait for a started program at once, with or without its
+// output captured, as the wait's own time-out would (same message); the program is left running.
+TEST(ProcessModuleTest, PassedDeadlineEndsWaits) {
+  ScratchDir dir;
+  const std::wstring path = dir.Path() + L"\\cut.exe";
+  ASSERT_TRUE(CopyHelper(path));
+  const std::string p = "[[" + Utf8(path) + "]]";
+  LuaChunk lua;
+  LogCapture capture;
+  ASSERT_TRUE(capture.Start());
+  {
+    const PassedDeadline deadline;
+    for (const char* arguments :
+         {", '0 p:20000', 60000", ", '0 p:20000', 60000, CreationFlags_DETACHED_PROCESS, '', 'cut'"}) {
+      SCOPED_TRACE(arguments);
+      const ULONGLONG started = ::GetTickCount64();
+      EXPECT_EQ(
+          lua.Run(std::string("return Process.StartProcessAndWaitForCompletion(") + p + arguments + ")"),
+          "n:1 boolean:false");
+      EXPECT_LT(::GetTickCount64() - started, 5000u);
+    }
+  }
+  EXPECT_EQ(
+      capture.Count(QvBrelLogging::LevelError, "Lua::Process::StartProcessWithArgumentsAndWaitForCompletion",
+                    L"Process wait timeout 60000 ms elapsed"),
+      2);
+  EXPECT_EQ(lua.Run("return Process.TerminateByPath(" + p + ")"), "n:1 boolean:true");
+  EXPECT_EQ(capture.CountStartingWith(QvBrelLogging::LevelInfo, "Lua::Process::TerminateProcesses",
+                                      L"Terminating process ["),
+            2);
 }
 
 // Output capture: lines split across reads, empty lines dropped, a last line without a break, the
