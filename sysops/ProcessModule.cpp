@@ -29,8 +29,25 @@ std::wstring FileNameOf(const std::wstring& path) {
   return name;
 }
 
-// The executable of a process from its first module; empty for processes that cannot be read.
-std::wstring ExecutablePath(DWORD processId) {
+// The image the system names for a process; empty when it cannot be asked.
+std::wstring ImageName(DWORD processId) {
+  UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process) return {};
+  std::wstring name(1024, L'\0');
+  DWORD size = static_cast<DWORD>(name.size());
+  if (!::QueryFullProcessImageNameW(process.get(), 0, name.data(), &size)) return {};
+  name.resize(size);
+  return name;
+}
+
+// The executable of a process from its first module; empty for processes that cannot be read and
+// for those whose image name `candidate` rejects. The module list costs a snapshot of the other
+// process (under Wine some hundred reads of its memory, for every process on each call), the image
+// name one question, so the list is read only for processes that may match.
+template <typename Candidate>
+std::wstring ExecutablePath(DWORD processId, Candidate&& candidate) {
+  const std::wstring image = ImageName(processId);
+  if (!image.empty() && !candidate(image)) return {};
   UniqueFileHandle modules(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
   if (!modules) return {};
   MODULEENTRY32W module = {};
@@ -153,7 +170,8 @@ bool TerminateProcesses(const std::wstring& argument, MatchRule rule) {
   for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
        more = ::Process32NextW(snapshot.get(), &entry)) {
     if (entry.th32ProcessID == self) continue;
-    const std::wstring path = ExecutablePath(entry.th32ProcessID);
+    const std::wstring path = ExecutablePath(
+        entry.th32ProcessID, [&](const std::wstring& image) { return Matches(rule, image, argument); });
     if (path.empty() || !Matches(rule, path, argument)) continue;
     QV_BREL_LOG(QV_INFO, L"Terminating process [%lu] '%s'", entry.th32ProcessID, path.c_str());
     UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
