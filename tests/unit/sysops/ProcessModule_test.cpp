@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "base/Utf8.h"
+#include "core/RunDeadline.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/LuaChunk.h"
-#include "tests/support/PassedDeadline.h"
 #include "tests/support/ScratchDir.h"
 
 using namespace QvTest;
@@ -183,14 +183,13 @@ TEST(ProcessModuleTest, PassedDeadlineEndsWaits) {
   LogCapture capture;
   ASSERT_TRUE(capture.Start());
   {
-    const PassedDeadline deadline;
-    for (const char* arguments :
-         {", '0 p:20000', 60000", ", '0 p:20000', 60000, CreationFlags_DETACHED_PROCESS, '', 'cut'"}) {
-      SCOPED_TRACE(arguments);
+    RunDeadline::Instance().Start(0);
+    const ScopeExit clear([] { RunDeadline::Instance().Clear(); });
+    for (const char* capturing : {"", ", CreationFlags_DETACHED_PROCESS, '', 'cut'"}) {
       const ULONGLONG started = ::GetTickCount64();
-      EXPECT_EQ(
-          lua.Run(std::string("return Process.StartProcessAndWaitForCompletion(") + p + arguments + ")"),
-          "n:1 boolean:false");
+      EXPECT_EQ(lua.Run("return Process.StartProcessAndWaitForCompletion(" + p + ", '0 p:20000', 60000" +
+                        capturing + ")"),
+                "n:1 boolean:false");
       EXPECT_LT(::GetTickCount64() - started, 5000u);
     }
   }
