@@ -43,7 +43,8 @@ std::wstring ImageName(DWORD processId) {
 // The executable of a process from its first module; empty for processes that cannot be read and
 // for those whose image name `candidate` rejects. The module list costs a snapshot of the other
 // process (under Wine some hundred reads of its memory, for every process on each call), the image
-// name one question, so the list is read only for processes that may match.
+// name one question, so the list is read only for processes that may match. (The image name is the
+// long form: a program started through an 8.3 path is matched by its long path only.)
 template <typename Candidate>
 std::wstring ExecutablePath(DWORD processId, Candidate&& candidate) {
   const std::wstring image = ImageName(processId);
