@@ -12,6 +12,7 @@
 #include "base/WildcardMask.h"
 #include "base/ChangeJournal.h"
 #include "base/ProcAddress.h"
+#include "core/RunDeadline.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
 #include "sysops/ProcessOutput.h"
@@ -30,8 +31,26 @@ std::wstring FileNameOf(const std::wstring& path) {
   return name;
 }
 
-// The executable of a process from its first module; empty for processes that cannot be read.
-std::wstring ExecutablePath(DWORD processId) {
+// The image the system names for a process; empty when it cannot be asked.
+std::wstring ImageName(DWORD processId) {
+  UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process) return {};
+  std::wstring name(1024, L'\0');
+  DWORD size = static_cast<DWORD>(name.size());
+  if (!::QueryFullProcessImageNameW(process.get(), 0, name.data(), &size)) return {};
+  name.resize(size);
+  return name;
+}
+
+// The executable of a process from its first module; empty for processes that cannot be read and
+// for those whose image name `candidate` rejects. The module list costs a snapshot of the other
+// process (under Wine some hundred reads of its memory, for every process on each call), the image
+// name one question, so the list is read only for processes that may match. (The image name is the
+// long form: a program started through an 8.3 path is matched by its long path only.)
+template <typename Candidate>
+std::wstring ExecutablePath(DWORD processId, Candidate&& candidate) {
+  const std::wstring image = ImageName(processId);
+  if (!image.empty() && !candidate(image)) return {};
   UniqueFileHandle modules(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
   if (!modules) return {};
   MODULEENTRY32W module = {};
@@ -40,9 +59,10 @@ std::wstring ExecutablePath(DWORD processId) {
   return module.szExePath;
 }
 
-// Waits for all of them within one deadline, at most MAXIMUM_WAIT_OBJECTS handles per wait.
+// Waits for all of them within one time-out (capped by the run's deadline), at most
+// MAXIMUM_WAIT_OBJECTS handles per wait.
 void WaitForAll(const std::vector<UniqueHandle>& processes, DWORD timeoutMs) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  const ULONGLONG deadline = ::GetTickCount64() + RunDeadline::Instance().Cap(timeoutMs);
   for (size_t first = 0; first < processes.size(); first += MAXIMUM_WAIT_OBJECTS) {
     std::vector<HANDLE> batch;
     for (size_t i = first; i < processes.size() && batch.size() < MAXIMUM_WAIT_OBJECTS; ++i)
@@ -153,7 +173,8 @@ bool TerminateProcesses(const std::wstring& argument, MatchRule rule) {
   for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
        more = ::Process32NextW(snapshot.get(), &entry)) {
     if (entry.th32ProcessID == self) continue;
-    const std::wstring path = ExecutablePath(entry.th32ProcessID);
+    const std::wstring path = ExecutablePath(
+        entry.th32ProcessID, [&](const std::wstring& image) { return Matches(rule, image, argument); });
     if (path.empty() || !Matches(rule, path, argument)) continue;
     const std::wstring target = std::to_wstring(entry.th32ProcessID) + L" " + path;
     ChangeJournal& journal = ChangeJournal::Instance();
@@ -236,7 +257,8 @@ bool StartProcessWithArgumentsAndWaitForCompletion(const std::wstring& path, con
     return false;
   }
   redirector->Run();
-  const DWORD wait = ::WaitForSingleObject(process.get(), timeoutMs);
+  // Cut short by the run's deadline, the wait ends as its own time-out does (same message).
+  const DWORD wait = ::WaitForSingleObject(process.get(), RunDeadline::Instance().Cap(timeoutMs));
   redirector->Stop(wait != WAIT_OBJECT_0);
   if (wait == WAIT_TIMEOUT) {
     QV_BREL_LOG(QV_ERROR, L"Process wait timeout %lu ms elapsed", timeoutMs);

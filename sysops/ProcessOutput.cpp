@@ -2,6 +2,7 @@
 #include "sysops/ProcessOutput.h"
 
 #include "base/Utf8.h"
+#include "core/RunDeadline.h"
 #include "logging/QvBrelLogging.h"
 
 namespace Lua::Process {
@@ -48,7 +49,8 @@ void ProcessOutputLogger::Run() {
 void ProcessOutputLogger::Stop(bool stopNow) {
   if (stopNow) stop_ = true;
   if (!thread_ || ::GetCurrentThreadId() == ::GetThreadId(thread_.get())) return;
-  if (!stopNow && ::WaitForSingleObject(thread_.get(), kDrainMs) == WAIT_OBJECT_0) {
+  if (!stopNow &&
+      ::WaitForSingleObject(thread_.get(), RunDeadline::Instance().Cap(kDrainMs)) == WAIT_OBJECT_0) {
     thread_.reset();
     return;
   }

@@ -49,7 +49,7 @@ class ProcessOutputLogger final : public ProcessOutputRedirector {
   void Run() override;
   void Stop(bool stopNow) override;
 
-  // How long a reader may go on draining after the child ended.
+  // How long a reader may go on draining after the child ended (capped by the run deadline).
   static constexpr DWORD kDrainMs = 2000;
 
  private:

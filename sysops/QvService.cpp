@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "core/Poll.h"
 #include "sysops/QvServiceSeam.h"
 
 namespace QvServiceSeam {
@@ -61,13 +62,13 @@ bool QvService::Start(const std::vector<std::wstring>& arguments, DWORD timeoutM
     lastError_ = ::GetLastError();
     return lastError_ == ERROR_SERVICE_ALREADY_RUNNING;
   }
-  const ULONGLONG started = ::GetTickCount64();
+  // A failed query counts as state -1 and the polling goes on; a service back at stopped has given
+  // up its start, so there is nothing left to wait for.
   int state = -1;
-  while (::GetTickCount64() - started <= timeoutMs) {
-    ::Sleep(QvServiceSeam::waits.startPollMs);
+  QvPoll::Until(timeoutMs, QvServiceSeam::waits.startPollMs, [&] {
     state = GetState();
-    if (state == SERVICE_RUNNING) break;
-  }
+    return state == SERVICE_RUNNING || state == SERVICE_STOPPED;
+  });
   return state == SERVICE_RUNNING;
 }
 
@@ -83,13 +84,9 @@ bool QvService::Stop(DWORD timeoutMs) {
     }
     state = static_cast<int>(status.dwCurrentState);
   }
-  const ULONGLONG started = ::GetTickCount64();
   if (state == SERVICE_STOPPED) return true;
-  while (::GetTickCount64() - started <= timeoutMs) {
-    ::Sleep(QvServiceSeam::waits.stopPollMs);
-    if (GetState() == SERVICE_STOPPED) return true;
-  }
-  return false;
+  return QvPoll::Until(timeoutMs, QvServiceSeam::waits.stopPollMs,
+                       [this] { return GetState() == SERVICE_STOPPED; });
 }
 
 bool QvService::StopDependents() {

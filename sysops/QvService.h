@@ -22,11 +22,13 @@ class QvService {
   DWORD LastError() const { return lastError_; }
   // SERVICE_STOPPED (1) .. SERVICE_PAUSED (7), or -1 with the error stored.
   int GetState();
-  // Starts the service and polls every 200 ms until it runs or `timeoutMs` has passed; true when it
-  // runs (also when it was running already).
+  // Starts the service and polls (at once, then at growing intervals up to 200 ms) until it runs,
+  // has stopped again or `timeoutMs` has passed, which the run deadline caps; true when it runs
+  // (also when it was running already).
   bool Start(const std::vector<std::wstring>& arguments, DWORD timeoutMs);
-  // Stops the active dependents, then the service, and polls every 500 ms until it is stopped or
-  // `timeoutMs` has passed. A service already stop-pending is only waited for.
+  // Stops the active dependents, then the service, and polls (at once, then at growing intervals up
+  // to 500 ms) until it is stopped or `timeoutMs` has passed, which the run deadline caps. A service
+  // already stop-pending is only waited for.
   bool Stop(DWORD timeoutMs);
   // Stops every active dependent in the order the system lists them; the first that does not stop
   // ends the walk and its error becomes this service's.

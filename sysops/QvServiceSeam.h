@@ -10,7 +10,7 @@ namespace QvServiceSeam {
 struct Waits {
   DWORD startTimeoutMs = 10000;  // Service.Start
   DWORD stopTimeoutMs = 120000;  // Service.Stop and every dependent it stops
-  DWORD startPollMs = 200;
+  DWORD startPollMs = 200;       // the longest interval between two polls
   DWORD stopPollMs = 500;
 };
 

@@ -5,6 +5,7 @@
 //   test_service never-stop     runs; stays stop-pending for good after a stop control
 //   test_service refuse-stop    runs without accepting a stop control
 //   test_service fail-start     reports stopped with a service-specific error instead of running
+//   test_service start-pending  stays start-pending for good
 #include <windows.h>
 
 #include <string>
@@ -43,6 +44,10 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
   if (mode == L"fail-start") {
     Report(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR, 42);
     return;
+  }
+  if (mode == L"start-pending") {
+    Report(SERVICE_START_PENDING);
+    ::Sleep(INFINITE);
   }
   Report(SERVICE_RUNNING);
   ::WaitForSingleObject(stopRequested.get(), INFINITE);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/Utf8.h"
+#include "core/RunDeadline.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/LuaChunk.h"
@@ -169,6 +170,37 @@ TEST(ProcessModuleTest, StartAndWait) {
             1);
   EXPECT_EQ(lua.Run("return CreationFlags_CREATE_IGNORE_SYSTEM_DEFAULT, CP_UTF8, CP_ACP, CP_OEMCP"),
             "n:4 number:-2147483648 number:65001 number:0 number:1");
+}
+
+// A run deadline that has passed ends the wait for a started program at once, with or without its
+// output captured, as the wait's own time-out would (same message); the program is left running.
+TEST(ProcessModuleTest, PassedDeadlineEndsWaits) {
+  ScratchDir dir;
+  const std::wstring path = dir.Path() + L"\\cut.exe";
+  ASSERT_TRUE(CopyHelper(path));
+  const std::string p = "[[" + Utf8(path) + "]]";
+  LuaChunk lua;
+  LogCapture capture;
+  ASSERT_TRUE(capture.Start());
+  {
+    RunDeadline::Instance().Start(0);
+    const ScopeExit clear([] { RunDeadline::Instance().Clear(); });
+    for (const char* capturing : {"", ", CreationFlags_DETACHED_PROCESS, '', 'cut'"}) {
+      const ULONGLONG started = ::GetTickCount64();
+      EXPECT_EQ(lua.Run("return Process.StartProcessAndWaitForCompletion(" + p + ", '0 p:20000', 60000" +
+                        capturing + ")"),
+                "n:1 boolean:false");
+      EXPECT_LT(::GetTickCount64() - started, 5000u);
+    }
+  }
+  EXPECT_EQ(
+      capture.Count(QvBrelLogging::LevelError, "Lua::Process::StartProcessWithArgumentsAndWaitForCompletion",
+                    L"Process wait timeout 60000 ms elapsed"),
+      2);
+  EXPECT_EQ(lua.Run("return Process.TerminateByPath(" + p + ")"), "n:1 boolean:true");
+  EXPECT_EQ(capture.CountStartingWith(QvBrelLogging::LevelInfo, "Lua::Process::TerminateProcesses",
+                                      L"Terminating process ["),
+            2);
 }
 
 // Output capture: lines split across reads, empty lines dropped, a last line without a break, the

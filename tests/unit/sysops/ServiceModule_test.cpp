@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/RunDeadline.h"
 #include "sysops/QvServiceSeam.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/LuaChunk.h"
@@ -159,6 +160,56 @@ TEST(ServiceModuleTest, StartAndStopOnRealServices) {
   EXPECT_EQ(capture.CountStartingWith(QvBrelLogging::LevelError, "Lua::Service::Stop",
                                       L"Service '" + stuck.Name() + L"' stop failed: "),
             1);
+}
+
+// A wait ends as soon as it can: a service that gets to the state at once is answered at once, not
+// after one poll interval (made far longer here than any answer takes), a start the service gives up
+// (stopped again) does not wait out its 10 s, and a run deadline that has passed ends a stop or start
+// that would go on at once, failing it with its time-out's message. The service stays where it got.
+TEST(ServiceModuleTest, WaitsEndAsSoonAsTheyCan) {
+  FakeDependents none({}, 0);
+  const QvServiceSeam::Waits saved = QvServiceSeam::waits;
+  const ScopeExit restore([&] {
+    QvServiceSeam::waits = saved;
+    RunDeadline::Instance().Clear();
+  });
+  QvServiceSeam::waits.startPollMs = QvServiceSeam::waits.stopPollMs = 5000;
+  LuaChunk lua;
+  LogCapture capture;
+  ASSERT_TRUE(capture.Start());
+  struct Case {
+    const wchar_t* mode;
+    bool running;
+    bool deadlinePassed;
+    const char* call;
+    DWORD state;
+    const wchar_t* failure;  // null: the call succeeds
+  };
+  const Case cases[] = {
+      {L"stops", false, false, "Start", SERVICE_RUNNING, nullptr},
+      {L"stops", true, false, "Stop", SERVICE_STOPPED, nullptr},
+      {L"fail-start", false, false, "Start", SERVICE_STOPPED, L"' start failed: "},
+      {L"never-stop", true, true, "Stop", SERVICE_STOP_PENDING, L"' stop failed: "},
+      {L"start-pending", false, true, "Start", SERVICE_START_PENDING, L"' start failed: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.call) + (c.deadlinePassed ? " past the deadline " : " ") +
+                 (c.running ? "running" : ""));
+    ScratchService service(c.mode);
+    ASSERT_TRUE(service.Created());
+    if (c.running) {
+      ASSERT_TRUE(service.StartRunning());
+    }
+    if (c.deadlinePassed) RunDeadline::Instance().Start(0);
+    const ULONGLONG started = ::GetTickCount64();
+    EXPECT_EQ(Call(lua, c.call, service.Utf8Name()), c.failure ? "n:1 boolean:false" : "n:1 boolean:true");
+    EXPECT_LT(::GetTickCount64() - started, 2000u);
+    RunDeadline::Instance().Clear();
+    EXPECT_EQ(service.State(), c.state);
+    EXPECT_EQ(capture.CountStartingWith(QvBrelLogging::LevelError, std::string("Lua::Service::") + c.call,
+                                        L"Service '" + service.Name() + (c.failure ? c.failure : L"' ")),
+              c.failure ? 1 : 0);
+  }
 }
 
 // Dependents are stopped first, in the listed order; the first that does not stop ends the walk and
