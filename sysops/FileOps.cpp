@@ -56,6 +56,21 @@ class Census : public QvPath::WalkPolicy {
   unsigned long long files = 0, folders = 0, bytes = 0;
 };
 
+// Runs a removal and journals it as one change: scheduled when any part of it was left to the next
+// restart, failed (with `failure`) when something stays.
+template <typename Removal>
+bool JournalledRemoval(const wchar_t* op, const QvPath::CheckedPath& path, DWORD failure, Removal&& removal) {
+  const size_t scheduledBefore = Journal().Count(ChangeResult::Scheduled);
+  const bool removed = removal();
+  const bool scheduled = Journal().Count(ChangeResult::Scheduled) > scheduledBefore;
+  Journal().Record(op, path.Display(),
+                   !removed    ? ChangeResult::Failed
+                   : scheduled ? ChangeResult::Scheduled
+                               : ChangeResult::Done,
+                   removed ? ERROR_SUCCESS : failure);
+  return removed;
+}
+
 // A folder whose every entry the plan already takes.
 bool EmptyAfterPlan(const QvPath::CheckedPath& path) {
   QvPath::DirectoryListing listing(path.System() + L"\\*");
@@ -156,15 +171,8 @@ bool RemoveFile(const QvPath::CheckedPath& path) {
                      std::to_wstring(SizeOf(path)) + L" bytes");
     return true;
   }
-  const size_t scheduledBefore = Journal().Count(ChangeResult::Scheduled);
-  const bool removed = FileOpsInternal::TryWipeFile(path, attributes);
-  const bool scheduled = Journal().Count(ChangeResult::Scheduled) > scheduledBefore;
-  Journal().Record(L"file.delete", path.Display(),
-                   !removed    ? ChangeResult::Failed
-                   : scheduled ? ChangeResult::Scheduled
-                               : ChangeResult::Done,
-                   removed ? ERROR_SUCCESS : ERROR_ACCESS_DENIED);
-  return removed;
+  return JournalledRemoval(L"file.delete", path, ERROR_ACCESS_DENIED,
+                           [&] { return FileOpsInternal::TryWipeFile(path, attributes); });
 }
 
 bool RemoveTree(const QvPath::CheckedPath& path) {
@@ -182,15 +190,8 @@ bool RemoveTree(const QvPath::CheckedPath& path) {
     Journal().Record(L"folder.delete", path.Display(), ChangeResult::Absent);
     return true;
   }
-  const size_t scheduledBefore = Journal().Count(ChangeResult::Scheduled);
-  const bool removed = FileOpsInternal::TryWipeRecursive(path);
-  const bool scheduled = Journal().Count(ChangeResult::Scheduled) > scheduledBefore;
-  Journal().Record(L"folder.delete", path.Display(),
-                   !removed    ? ChangeResult::Failed
-                   : scheduled ? ChangeResult::Scheduled
-                               : ChangeResult::Done,
-                   removed ? ERROR_SUCCESS : ERROR_DIR_NOT_EMPTY);
-  return removed;
+  return JournalledRemoval(L"folder.delete", path, ERROR_DIR_NOT_EMPTY,
+                           [&] { return FileOpsInternal::TryWipeRecursive(path); });
 }
 
 bool WipeDirectoryIfEmpty(const QvPath::CheckedPath& path) {
