@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "base/ChangeJournal.h"
 #include "core/Poll.h"
 #include "sysops/QvServiceSeam.h"
 
@@ -110,7 +111,11 @@ bool QvService::StopDependents() {
   }
   for (DWORD i = 0; i < count; ++i) {
     QvService dependent(dependents[i].lpServiceName, false);
-    if (!dependent.Stop(QvServiceSeam::waits.stopTimeoutMs)) {
+    const bool stopped = dependent.Stop(QvServiceSeam::waits.stopTimeoutMs);
+    // Another service stopped on the way: a change of its own in the journal.
+    ChangeJournal::Instance().RecordOutcome(L"service.stop", dependents[i].lpServiceName, stopped,
+                                            dependent.LastError());
+    if (!stopped) {
       lastError_ = dependent.LastError();
       return false;
     }
