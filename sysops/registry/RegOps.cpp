@@ -139,20 +139,18 @@ bool EmptyAfterPlan(const RegOps::CheckedBranch& branch) {
   return true;
 }
 
-bool WriteValue(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key,
-                const std::function<bool(Win32Registry&)>& write) {
+// The write, journalled; in plan mode only journalled (and taken as done). The caller logs a
+// failure under its own name.
+bool JournalledWrite(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key,
+                     Win32Registry& registry, const std::function<bool()>& write) {
   const std::wstring target = RegistryTarget(root, branch, flags, &key);
   if (Journal().Planning()) {
     Journal().Record(L"registry.setValue", target, ChangeResult::Planned);
     return true;
   }
-  Win32Registry registry(root, flags);
-  const bool written = write(registry);
+  const bool written = write();
   Journal().RecordOutcome(L"registry.setValue", target, written, registry.GetLastResult());
-  if (written) return true;
-  QV_BREL_LOG(QV_ERROR, L"Failed to write '%s:%s': %d", branch.c_str(), key.c_str(),
-              static_cast<int>(registry.GetLastResult()));
-  return false;
+  return written;
 }
 
 }  // namespace
@@ -170,8 +168,13 @@ DWORD GetDWORD(HKEY root, REGSAM flags, const std::wstring& branch, const std::w
 }
 
 bool SetDWORD(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key, DWORD value) {
-  return WriteValue(root, flags, branch, key,
-                    [&](Win32Registry& registry) { return registry.SetDWORD(branch, key, value); });
+  Win32Registry registry(root, flags);
+  if (JournalledWrite(root, flags, branch, key, registry,
+                      [&] { return registry.SetDWORD(branch, key, value); }))
+    return true;
+  QV_BREL_LOG(QV_ERROR, L"Failed to write '%s:%s': %d", branch.c_str(), key.c_str(),
+              static_cast<int>(registry.GetLastResult()));
+  return false;
 }
 
 std::wstring GetString(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key) {
@@ -186,8 +189,13 @@ std::wstring GetString(HKEY root, REGSAM flags, const std::wstring& branch, cons
 
 bool SetString(HKEY root, REGSAM flags, const std::wstring& branch, const std::wstring& key,
                const std::wstring& text) {
-  return WriteValue(root, flags, branch, key,
-                    [&](Win32Registry& registry) { return registry.SetString(branch, key, text); });
+  Win32Registry registry(root, flags);
+  if (JournalledWrite(root, flags, branch, key, registry,
+                      [&] { return registry.SetString(branch, key, text); }))
+    return true;
+  QV_BREL_LOG(QV_ERROR, L"Failed to write '%s:%s': %d", branch.c_str(), key.c_str(),
+              static_cast<int>(registry.GetLastResult()));
+  return false;
 }
 
 std::vector<std::wstring> GetMultiString(HKEY root, REGSAM flags, const std::wstring& branch,
