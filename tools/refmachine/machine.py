@@ -120,7 +120,11 @@ class Machine:
     def _import(self, rows):
         path = self.root / f"plant{len(list(self.root.glob('plant*.reg')))}.reg"
         builder.write_reg(path, rows)
-        self._wine("regedit", "/s", builder.zpath(path))
+        # A loaded machine can lose a Wine start now and then: once more, then say so.
+        for _ in range(2):
+            if self._wine("regedit", "/s", builder.zpath(path)).returncode == 0:
+                return
+        raise AssertionError(f"regedit could not import {path}")
 
     # --- changes made before the run -------------------------------------------------------
     def plant_registry(self, key, name, data, type="sz"):
