@@ -42,21 +42,24 @@ std::wstring ImageName(DWORD processId) {
   return name;
 }
 
-// The executable of a process from its first module; empty for processes that cannot be read and
-// for those whose image name `candidate` rejects. The module list costs a snapshot of the other
-// process (under Wine some hundred reads of its memory, for every process on each call), the image
-// name one question, so the list is read only for processes that may match. (The image name is the
-// long form: a program started through an 8.3 path is matched by its long path only.)
+// The executable of a process: the image the system names for it, or, where that cannot be asked,
+// its first module; empty for processes that cannot be read and for those whose path `candidate`
+// rejects. The module list costs a snapshot of the other process (under Wine some hundred reads of
+// its memory, about 8 ms, for every candidate on each call), the image name one question, so the
+// list is read only when the image name is not to be had. The image name is the long form: a
+// program started through an 8.3 path is matched by its long path.
 template <typename Candidate>
 std::wstring ExecutablePath(DWORD processId, Candidate&& candidate) {
-  const std::wstring image = ImageName(processId);
-  if (!image.empty() && !candidate(image)) return {};
-  UniqueFileHandle modules(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
-  if (!modules) return {};
-  MODULEENTRY32W module = {};
-  module.dwSize = sizeof(module);
-  if (!::Module32FirstW(modules.get(), &module)) return {};
-  return module.szExePath;
+  std::wstring path = ImageName(processId);
+  if (path.empty()) {
+    UniqueFileHandle modules(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+    if (!modules) return {};
+    MODULEENTRY32W module = {};
+    module.dwSize = sizeof(module);
+    if (!::Module32FirstW(modules.get(), &module)) return {};
+    path = module.szExePath;
+  }
+  return candidate(path) ? path : std::wstring();
 }
 
 // Waits for all of them within one time-out (capped by the run's deadline), at most
@@ -175,7 +178,7 @@ bool TerminateProcesses(const std::wstring& argument, MatchRule rule) {
     if (entry.th32ProcessID == self) continue;
     const std::wstring path = ExecutablePath(
         entry.th32ProcessID, [&](const std::wstring& image) { return Matches(rule, image, argument); });
-    if (path.empty() || !Matches(rule, path, argument)) continue;
+    if (path.empty()) continue;
     const std::wstring target = std::to_wstring(entry.th32ProcessID) + L" " + path;
     ChangeJournal& journal = ChangeJournal::Instance();
     if (journal.Planning()) {
