@@ -20,45 +20,6 @@ const char* ChangeResultName(ChangeResult result) {
   return "failed";
 }
 
-ChangeJournal& ChangeJournal::Instance() {
-  static ChangeJournal journal;
-  return journal;
-}
-
-void ChangeJournal::SetPlanning(bool planning) {
-  std::lock_guard lock(mutex_);
-  planning_ = planning;
-}
-
-bool ChangeJournal::Planning() const {
-  std::lock_guard lock(mutex_);
-  return planning_;
-}
-
-void ChangeJournal::SetProduct(const std::wstring& productId) {
-  std::lock_guard lock(mutex_);
-  product_ = productId;
-}
-
-void ChangeJournal::Record(const std::wstring& op, const std::wstring& target, ChangeResult result,
-                           DWORD error, const std::wstring& detail) {
-  std::lock_guard lock(mutex_);
-  changes_.push_back(
-      {product_, op, target, result, result == ChangeResult::Failed ? error : ERROR_SUCCESS, detail});
-}
-
-void ChangeJournal::RecordOutcome(const std::wstring& op, const std::wstring& target, bool succeeded,
-                                  DWORD error) {
-  Record(op, target, succeeded ? ChangeResult::Done : ChangeResult::Failed, error);
-}
-
-size_t ChangeJournal::Count(ChangeResult result) const {
-  std::lock_guard lock(mutex_);
-  size_t count = 0;
-  for (const Change& change : changes_) count += change.result == result ? 1 : 0;
-  return count;
-}
-
 namespace {
 
 // One spelling per place: letters lowered, a registry target's view as a prefix (the 64-bit view is
@@ -87,12 +48,49 @@ bool TakesPlaces(const Change& change) {
 
 }  // namespace
 
+ChangeJournal& ChangeJournal::Instance() {
+  static ChangeJournal journal;
+  return journal;
+}
+
+void ChangeJournal::SetPlanning(bool planning) {
+  std::lock_guard lock(mutex_);
+  planning_ = planning;
+}
+
+bool ChangeJournal::Planning() const {
+  std::lock_guard lock(mutex_);
+  return planning_;
+}
+
+void ChangeJournal::SetProduct(const std::wstring& productId) {
+  std::lock_guard lock(mutex_);
+  product_ = productId;
+}
+
+void ChangeJournal::Record(const std::wstring& op, const std::wstring& target, ChangeResult result,
+                           DWORD error, const std::wstring& detail) {
+  std::lock_guard lock(mutex_);
+  changes_.push_back(
+      {product_, op, target, result, result == ChangeResult::Failed ? error : ERROR_SUCCESS, detail});
+  ++counts_[static_cast<size_t>(changes_.back().result)];
+  if (TakesPlaces(changes_.back())) plannedPlaces_.push_back(PlaceKey(target));
+}
+
+void ChangeJournal::RecordOutcome(const std::wstring& op, const std::wstring& target, bool succeeded,
+                                  DWORD error) {
+  Record(op, target, succeeded ? ChangeResult::Done : ChangeResult::Failed, error);
+}
+
+size_t ChangeJournal::Count(ChangeResult result) const {
+  std::lock_guard lock(mutex_);
+  return counts_[static_cast<size_t>(result)];
+}
+
 bool ChangeJournal::PlannedGone(const std::wstring& target) const {
   const std::wstring wanted = PlaceKey(target);
   std::lock_guard lock(mutex_);
-  for (const Change& change : changes_) {
-    if (!TakesPlaces(change)) continue;
-    const std::wstring place = PlaceKey(change.target);
+  for (const std::wstring& place : plannedPlaces_) {
     if (wanted == place || (wanted.size() > place.size() && wanted.compare(0, place.size(), place) == 0 &&
                             wanted[place.size()] == L'\\'))
       return true;
@@ -118,6 +116,8 @@ void ChangeJournal::Clear() {
   planning_ = false;
   product_.clear();
   changes_.clear();
+  plannedPlaces_.clear();
+  for (size_t& count : counts_) count = 0;
 }
 
 std::wstring RegistryTarget(HKEY root, const std::wstring& branch, REGSAM view, const std::wstring* value) {

@@ -57,6 +57,10 @@ class ChangeJournal {
   bool planning_ = false;
   std::wstring product_;
   std::vector<Change> changes_;
+  size_t counts_[5] = {};  // per ChangeResult: removals ask for the scheduled count before and after
+  // The places the planned deletions take, in PlannedGone's spelling: asked for every entry of every
+  // folder and branch the plan looks into, so spelled once, as each is recorded.
+  std::vector<std::wstring> plannedPlaces_;
 };
 
 // The registry target form of the journal: "HKLM\<branch>" with " (32-bit)" or " (64-bit)" for an
