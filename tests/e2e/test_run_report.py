@@ -34,8 +34,9 @@ def snapshot_key(target):
 
 
 def coverage(changes):
-    """(registry keys and values, file paths, service names) that the planned changes take."""
-    keys, values, paths, services = [], set(), [], set()
+    """(registry keys and values, file paths, service names, packed codes of the products the
+    Installer removed) that the changes take."""
+    keys, values, paths, services, codes = [], set(), [], set(), set()
     for change in changes:
         op, target = change["op"], change["target"]
         if op in ("registry.deleteBranch", "registry.deleteKey"):
@@ -48,9 +49,21 @@ def coverage(changes):
             paths.append(target.lower())
         elif op == "service.delete":
             services.add(target.lower())
+            keys.append("hklm\\system\\currentcontrolset\\services\\" + target.lower())
         elif op == "msi.uninstall":
             paths.append("c:\\windows\\installer")  # the Installer's own package cache
-    return keys, values, paths, services
+            if change["result"] != "planned":  # what the Installer itself removed for the product
+                code = target.lower()
+                codes.add(packed(code))
+                keys.append(f"hklm\\software\\wow6432node\\microsoft\\windows\\currentversion\\uninstall\\{code}")
+    return keys, values, paths, services, codes
+
+
+def packed(code):
+    """The Installer's packed form of a product code: each group reversed, the last two by byte."""
+    hexes = code.strip("{}").split("-")
+    pairs = "".join(hexes[3:])
+    return "".join(h[::-1] for h in hexes[:3]) + "".join(pairs[i + 1] + pairs[i] for i in range(0, len(pairs), 2))
 
 
 def user_neutral(path):
@@ -60,7 +73,7 @@ def user_neutral(path):
 
 
 def uncovered(before, after, changes):
-    keys, values, paths, services = coverage(changes)
+    keys, values, paths, services, codes = coverage(changes)
     flat_before, flat_after = auditing.flatten(before), auditing.flatten(after)
     under = lambda path, prefixes: any(path == p or path.startswith(p + "\\") or path.startswith(p + " ::")  # noqa: E731
                                        for p in prefixes)
@@ -68,7 +81,8 @@ def uncovered(before, after, changes):
     for path in flat_before["registry"]:
         if path in flat_after["registry"] or path == auditing.PENDING_VALUE or path.startswith(WINE_DISPLAY_KEY):
             continue
-        if not (path in values or user_neutral(path) in values or under(path, keys) or under(user_neutral(path), keys)):
+        if not (path in values or user_neutral(path) in values or under(path, keys) or under(user_neutral(path), keys)
+                or installer_row(path, codes, flat_before["registry"])):
             missing.append(path)
     for path in flat_before["services"]:
         if path not in flat_after["services"] and path.rsplit("\\", 1)[1] not in services and not under(path, keys):
@@ -77,6 +91,35 @@ def uncovered(before, after, changes):
         if path not in flat_after["files"] and not under(path, paths):
             missing.append(path)
     return missing
+
+
+def still_there(snap, changes):
+    """The done deletions whose target (or something below it) the snapshot still holds."""
+    flat = auditing.flatten(snap)
+    keys = {k.split(" :: ")[0] for k in flat["registry"]} | set(flat["services"])
+    registry = keys | {user_neutral(k) for k in keys}
+    files = set(flat["files"])
+    below = lambda place, held: any(h == place or h.startswith(place + "\\") for h in held)  # noqa: E731
+    left = []
+    for change in changes:
+        op, target = change["op"], change["target"]
+        if op.startswith(("file.delete", "folder.delete")) and below(target.lower(), files):
+            left.append(change)
+        elif op in ("registry.deleteBranch", "registry.deleteKey") and below(snapshot_key(target), registry):
+            left.append(change)
+    return left
+
+
+def installer_row(path, codes, registry):
+    """Whether the Installer's own uninstall of one of `codes` (packed) took this row: a key or value
+    named by the code, a component's or upgrade code's value for it, or such a key all of whose
+    values were the uninstalled products'."""
+    if any(code in path.split(" :: ")[0].split("\\") or path.endswith(" :: " + code) for code in codes):
+        return True
+    if "\\installer\\" in path and " :: " not in path:
+        held = [k.split(" :: ")[1] for k in registry if k.startswith(path + " :: ")]
+        return bool(held) and all(name in codes for name in held)
+    return False
 
 
 def products_of(report):
@@ -109,12 +152,18 @@ def test_a_plan_changes_nothing_and_names_what_the_real_run_removes(refmachine):
     audit = real.audit(removed=ALL)
     assert audit.ok, audit.text
     real.start()
-    missing = uncovered(real.before, real.snapshot(), changes)
+    after = real.snapshot()
+    missing = uncovered(real.before, after, changes)
     assert missing == [], "\n".join(missing)
     assert (report["mode"], report["exitCode"], report["restartNeeded"]) == ("silent", 99, True)
     outcomes = {p["id"]: p["outcome"] for p in report["products"]}
     assert outcomes == {p: "removed" for p in ALL}, outcomes
     done = [c for p in report["products"] for c in p["changes"] if c["result"] in ("done", "scheduled")]
+    # The report and the audit agree: every item that went is named by a change the report says was
+    # done, and every deletion it says was done left nothing behind.
+    unreported = uncovered(real.before, after, done)
+    assert unreported == [], "\n".join(unreported)
+    assert still_there(after, [c for c in done if c["result"] == "done"]) == []
     # Every planned branch and folder the real run found went, and nothing it did was left out of the plan.
     assert {(c["op"], c["target"]) for c in done if c["op"] == "registry.deleteBranch"} <= \
         {(c["op"], c["target"]) for c in changes}
