@@ -15,6 +15,7 @@
 #include "core/RunDeadline.h"
 #include "core/Status.h"
 #include "logging/QvBrelLogging.h"
+#include "sysops/QvService.h"
 
 namespace {
 
@@ -104,6 +105,7 @@ RemovalStatus UiToolLib::RemoveProducts(const ProductList& products) {
     const ULONGLONG started = ::GetTickCount64();
     // The result does not decide the outcome: failures reach it through Status.
     product->Remove();
+    QvService::ReleaseKept();
     journal.SetProduct({});
     const char* outcome = journal.Planning()                       ? "planned"
                           : status.FailureCount() > failuresBefore ? "failed"

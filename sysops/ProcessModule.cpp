@@ -17,6 +17,7 @@
 #include "script/LuaApi.h"
 #include "sysops/ProcessOutput.h"
 #include "sysops/QvPrivilege.h"
+#include "sysops/QvService.h"
 
 namespace {
 
@@ -217,6 +218,7 @@ UniqueHandle LaunchProcess(const std::wstring& path, const std::wstring* argumen
     ::SetLastError(ERROR_CANCELLED);
     return {};
   }
+  QvService::ReleaseKept();  // the program may delete a service this run has open
   STARTUPINFOW info = {};
   info.cb = sizeof(info);
   if (startup != nullptr) info = *startup;

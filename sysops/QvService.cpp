@@ -1,6 +1,8 @@
 // Service control through one opened service handle.
 #include "sysops/QvService.h"
 
+#include <cwctype>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -35,9 +37,31 @@ SC_HANDLE SharedManager(bool readOnly, DWORD* error) {
   return manager.get();
 }
 
+// Service names compare without case.
+std::wstring KeptName(const std::wstring& name) {
+  std::wstring lower;
+  for (wchar_t c : name) lower.push_back(static_cast<wchar_t>(std::towlower(c)));
+  return lower;
+}
+
+std::mutex keptMutex;
+std::map<std::wstring, UniqueServiceHandle>& Kept() {
+  static std::map<std::wstring, UniqueServiceHandle> kept;
+  return kept;
+}
+
 }  // namespace
 
-QvService::QvService(const std::wstring& name, bool readOnly) {
+QvService::QvService(const std::wstring& name, bool readOnly) : name_(name), fullAccess_(!readOnly) {
+  if (fullAccess_) {
+    const std::lock_guard lock(keptMutex);
+    auto kept = Kept().find(KeptName(name));
+    if (kept != Kept().end()) {
+      handle_ = std::move(kept->second);
+      Kept().erase(kept);
+      return;
+    }
+  }
   const SC_HANDLE manager = SharedManager(readOnly, &lastError_);
   if (manager == nullptr) return;
   handle_.reset(::OpenServiceW(manager, name.c_str(), readOnly ? GENERIC_READ : GENERIC_ALL));
@@ -121,6 +145,17 @@ bool QvService::StopDependents() {
     }
   }
   return true;
+}
+
+void QvService::KeepForNext() {
+  if (!fullAccess_ || !handle_) return;
+  const std::lock_guard lock(keptMutex);
+  Kept()[KeptName(name_)] = std::move(handle_);
+}
+
+void QvService::ReleaseKept() {
+  const std::lock_guard lock(keptMutex);
+  Kept().clear();
 }
 
 bool QvService::Delete() {

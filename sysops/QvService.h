@@ -36,7 +36,18 @@ class QvService {
   // Marks the service for deletion; the system removes it when its last handle closes.
   bool Delete();
 
+  // Hands the open handle (GENERIC_ALL only) to the next QvService of the same name: a removal
+  // stops a service and deletes it a moment later, and every open is a round trip to the service
+  // control manager (about 2.5 ms under Wine).
+  void KeepForNext();
+  // Closes every kept handle. Called before anything else may delete a service (a program, the
+  // Installer, a device removal) and at each product: a handle left open would hold a service
+  // deleted meanwhile as marked for deletion.
+  static void ReleaseKept();
+
  private:
+  std::wstring name_;
+  bool fullAccess_ = false;
   UniqueServiceHandle handle_;
   DWORD lastError_ = ERROR_SUCCESS;
 };

@@ -67,14 +67,17 @@ int Stop(lua_State* state) {
   QvService service(name, false);
   // A service that cannot be opened has nothing to stop.
   if (!service.IsValid()) return PushBoolean(state, true);
+  // A stop is mostly followed by the service's clean-up: it opens the same service again.
   if (Journal().Planning()) {
     if (service.GetState() != SERVICE_STOPPED) Journal().Record(L"service.stop", name, ChangeResult::Planned);
+    service.KeepForNext();
     return PushBoolean(state, true);
   }
   const bool wasStopped = service.GetState() == SERVICE_STOPPED;
   const bool stopped = service.Stop(QvServiceSeam::waits.stopTimeoutMs);
   if (!wasStopped) Journal().RecordOutcome(L"service.stop", name, stopped, service.LastError());
   if (!stopped) QV_BREL_LOG(QV_ERROR, L"Service '%s' stop failed: %lu", name.c_str(), service.LastError());
+  service.KeepForNext();
   return PushBoolean(state, stopped);
 }
 

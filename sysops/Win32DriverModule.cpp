@@ -10,6 +10,7 @@
 #include "base/ChangeJournal.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
+#include "sysops/QvService.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ std::vector<std::wstring> StringsOf(const std::wstring& data) {
 namespace Lua::Win32Driver {
 
 bool UninstallDriver(QvDevices::IDeviceSetup& devices) {
+  QvService::ReleaseKept();  // the removal may delete the driver's service
   if (!devices.Remove()) {
     QV_BREL_LOG(QV_ERROR, L"Failed to invoke DIF_REMOVE : %lu", ::GetLastError());
     return false;

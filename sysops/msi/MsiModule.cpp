@@ -162,6 +162,7 @@ int UninstallProduct(lua_State* state) {
 
   bool succeeded = true;
   ChangeJournal& journal = ChangeJournal::Instance();
+  QvService::ReleaseKept();  // the Installer deletes the product's services
   for (const std::wstring& product : products) {
     // The plan runs no uninstall: it counts as failed, so the script's forced path shows.
     if (journal.Planning()) {
