@@ -167,6 +167,8 @@ bool RemoveFile(const QvPath::CheckedPath& path) {
     return false;
   }
   if (Journal().Planning()) {
+    // Taken by an earlier planned deletion: a real run would find nothing here.
+    if (Journal().PlannedGone(path.Display())) return true;
     Journal().Record(L"file.delete", path.Display(), ChangeResult::Planned, ERROR_SUCCESS,
                      std::to_wstring(SizeOf(path)) + L" bytes");
     return true;
@@ -179,7 +181,7 @@ bool RemoveTree(const QvPath::CheckedPath& path) {
   if (path.empty()) return false;
   const bool present = ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   if (Journal().Planning()) {
-    if (!present) return true;
+    if (!present || Journal().PlannedGone(path.Display())) return true;
     Census census;
     QvPath::TreeWalk::Remove(path, census);
     Journal().Record(L"folder.delete", path.Display(), ChangeResult::Planned, ERROR_SUCCESS,
@@ -198,7 +200,7 @@ bool WipeDirectoryIfEmpty(const QvPath::CheckedPath& path) {
   if (path.empty()) return false;
   if (Journal().Planning()) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (attributes == INVALID_FILE_ATTRIBUTES || Journal().PlannedGone(path.Display())) return true;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || !EmptyAfterPlan(path)) return false;
     Journal().Record(L"folder.deleteIfEmpty", path.Display(), ChangeResult::Planned);
     return true;

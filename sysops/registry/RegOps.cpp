@@ -98,8 +98,10 @@ void CountBranch(HKEY parent, const std::wstring& name, REGSAM view, unsigned lo
 }
 
 // In plan mode: the branch as it would go ("planned", with what it holds), nothing when it is absent.
+// A place an earlier planned deletion already takes is gone by then in a real run: a deletion there
+// would find nothing, so the plan records nothing for it.
 void PlanBranchRemoval(const RegOps::CheckedBranch& branch) {
-  if (branch.Parent() == nullptr) return;
+  if (branch.Parent() == nullptr || Journal().PlannedGone(BranchTarget(branch))) return;
   unsigned long long keys = 0, values = 0;
   CountBranch(branch.Parent(), branch.Name(), branch.View(), keys, values);
   if (keys == 0) return;
@@ -217,7 +219,8 @@ bool DeleteKey(HKEY root, REGSAM flags, const std::wstring& branch, const std::w
 bool DeleteValue(const CheckedBranch& branch, const std::wstring& key) {
   const std::wstring target = RegistryTarget(branch.Root(), branch.Text(), branch.View(), &key);
   if (Journal().Planning()) {
-    if (ValueExists(branch, key)) Journal().Record(L"registry.deleteValue", target, ChangeResult::Planned);
+    if (!Journal().PlannedGone(target) && ValueExists(branch, key))
+      Journal().Record(L"registry.deleteValue", target, ChangeResult::Planned);
     return true;
   }
   if (branch.Parent() == nullptr) {
@@ -329,7 +332,7 @@ DWORD DeleteSingleKey(const CheckedBranch& branch) {
   const LSTATUS opened =
       RegLink::OpenOwnKey(branch.Parent(), branch.Name(), DELETE | branch.View(), key.put());
   if (Journal().Planning()) {
-    if (opened == ERROR_SUCCESS)
+    if (opened == ERROR_SUCCESS && !Journal().PlannedGone(BranchTarget(branch)))
       Journal().Record(L"registry.deleteKey", BranchTarget(branch), ChangeResult::Planned);
     return static_cast<DWORD>(opened);
   }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "FileTestSupport.h"
+#include "base/ChangeJournal.h"
 #include "base/Utf8.h"
 #include "tests/support/LuaChunk.h"
 
@@ -243,6 +244,39 @@ TEST_F(FileSystemModuleTest, DeletionFamilyOnMissingAndRealPaths) {
   EXPECT_FALSE(Exists(scratch_ / L"outer\\inner"));
   EXPECT_TRUE(FileExists(scratch_ / L"outer\\stay.txt")) << "only the direct parent goes";
   EXPECT_FALSE(Exists(scratch_ / L"empty"));
+}
+
+// In a real run a deletion inside a folder or branch already deleted finds nothing, so the plan
+// records nothing for it either, and changes nothing.
+TEST_F(FileSystemModuleTest, APlanRecordsNothingWhereAnEarlierPlannedDeletionTakesThePlace) {
+  ASSERT_TRUE(MakeFolder(scratch_ / L"tree") && MakeFolder(scratch_ / L"tree\\sub"));
+  ASSERT_TRUE(MakeFile(scratch_ / L"tree\\sub\\a.txt"));
+  PlantedKeys keys;
+  ASSERT_TRUE(keys.Set(HKEY_LOCAL_MACHINE, L"SOFTWARE\\QvPlanTest\\Sub", L"v", REG_SZ, L"1"));
+  ChangeJournal& journal = ChangeJournal::Instance();
+  journal.Clear();
+  journal.SetPlanning(true);
+  const struct {
+    const char* call;
+    size_t recorded;
+  } cases[] = {
+      {R"(FileSystem.RemoveRecursive(S .. [[\tree]]))", 1},
+      {R"(FileSystem.DeleteFile(S .. [[\tree\sub\a.txt]]))", 0},
+      {R"(FileSystem.RemoveRecursive(S .. [[\tree\sub]]))", 0},
+      {R"(FileSystem.RemoveDirectoryIfEmpty(S .. [[\tree\sub]]))", 0},
+      {R"(Reg.DeleteBranch(HKLM, [[SOFTWARE\QvPlanTest]]))", 1},
+      {R"(Reg.DeleteBranch(HKLM, [[SOFTWARE\QvPlanTest\Sub]]))", 0},
+      {R"(Reg.DeleteKey(HKLM, [[SOFTWARE\QvPlanTest\Sub]], "v"))", 0},
+      {R"(Reg.DeleteBranchIfEmpty(HKLM, [[SOFTWARE\QvPlanTest\Sub]]))", 0},
+  };
+  for (const auto& c : cases) {
+    const size_t before = journal.Changes().size();
+    EXPECT_EQ(Run(std::string("return ") + c.call), "n:1 boolean:true") << c.call;
+    EXPECT_EQ(journal.Changes().size() - before, c.recorded) << c.call;
+  }
+  journal.Clear();
+  EXPECT_TRUE(FileExists(scratch_ / L"tree\\sub\\a.txt"));
+  EXPECT_EQ(Run(R"(return Reg.GetString(HKLM, [[SOFTWARE\QvPlanTest\Sub]], "v"))"), "n:1 string:1");
 }
 
 TEST_F(FileSystemModuleTest, CopyAndMakeDirectories) {
