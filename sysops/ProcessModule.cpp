@@ -4,7 +4,9 @@
 #include <tlhelp32.h>
 #include <wchar.h>
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -32,35 +34,62 @@ std::wstring FileNameOf(const std::wstring& path) {
   return name;
 }
 
-// The image the system names for a process; empty when it cannot be asked.
-std::wstring ImageName(DWORD processId) {
+// What the system says of a process without reading its memory: its image name (empty when it
+// cannot be asked) and when it started (zero when unknown), which tells it from a later process
+// given the same id.
+struct ProcessLook {
+  std::wstring image;
+  ULONGLONG started = 0;
+};
+
+ProcessLook LookAt(DWORD processId) {
+  ProcessLook look;
   UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-  if (!process) return {};
+  if (!process) return look;
+  FILETIME created{}, exited{}, kernel{}, user{};
+  if (::GetProcessTimes(process.get(), &created, &exited, &kernel, &user))
+    look.started = (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
   std::wstring name(1024, L'\0');
   DWORD size = static_cast<DWORD>(name.size());
-  if (!::QueryFullProcessImageNameW(process.get(), 0, name.data(), &size)) return {};
+  if (!::QueryFullProcessImageNameW(process.get(), 0, name.data(), &size)) return look;
   name.resize(size);
-  return name;
+  look.image = std::move(name);
+  return look;
 }
 
-// The executable of a process: the image the system names for it, or, where that cannot be asked,
-// its first module; empty for processes that cannot be read and for those whose path `candidate`
-// rejects. The module list costs a snapshot of the other process (under Wine some hundred reads of
-// its memory, about 8 ms, for every candidate on each call), the image name one question, so the
-// list is read only when the image name is not to be had. The image name is the long form: a
-// program started through an 8.3 path is matched by its long path.
+// The path of a process's first module, read once per process: the module list costs a snapshot
+// of the other process (under Wine some hundred reads of its memory, about 8 ms), and a plan, which
+// terminates nothing, meets the same processes at every call. Empty when it cannot be read.
+std::wstring FirstModulePath(DWORD processId, ULONGLONG started) {
+  static std::mutex mutex;
+  static std::map<std::pair<DWORD, ULONGLONG>, std::wstring> known;
+  const std::pair<DWORD, ULONGLONG> key(processId, started);
+  if (started != 0) {
+    const std::lock_guard lock(mutex);
+    const auto found = known.find(key);
+    if (found != known.end()) return found->second;
+  }
+  UniqueFileHandle modules(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+  if (!modules) return {};
+  MODULEENTRY32W module = {};
+  module.dwSize = sizeof(module);
+  if (!::Module32FirstW(modules.get(), &module)) return {};
+  if (started != 0) {
+    const std::lock_guard lock(mutex);
+    known[key] = module.szExePath;
+  }
+  return module.szExePath;
+}
+
+// The executable of a process from its first module; empty for processes that cannot be read and
+// for those whose image name `candidate` rejects. The image name costs one question, so the module
+// list is read only for processes that may match. (The image name is the long form: a program
+// started through an 8.3 path is matched by its long path only.)
 template <typename Candidate>
 std::wstring ExecutablePath(DWORD processId, Candidate&& candidate) {
-  std::wstring path = ImageName(processId);
-  if (path.empty()) {
-    UniqueFileHandle modules(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
-    if (!modules) return {};
-    MODULEENTRY32W module = {};
-    module.dwSize = sizeof(module);
-    if (!::Module32FirstW(modules.get(), &module)) return {};
-    path = module.szExePath;
-  }
-  return candidate(path) ? path : std::wstring();
+  const ProcessLook look = LookAt(processId);
+  if (!look.image.empty() && !candidate(look.image)) return {};
+  return FirstModulePath(processId, look.started);
 }
 
 // Waits for all of them within one time-out (capped by the run's deadline), at most
@@ -179,7 +208,7 @@ bool TerminateProcesses(const std::wstring& argument, MatchRule rule) {
     if (entry.th32ProcessID == self) continue;
     const std::wstring path = ExecutablePath(
         entry.th32ProcessID, [&](const std::wstring& image) { return Matches(rule, image, argument); });
-    if (path.empty()) continue;
+    if (path.empty() || !Matches(rule, path, argument)) continue;
     const std::wstring target = std::to_wstring(entry.th32ProcessID) + L" " + path;
     ChangeJournal& journal = ChangeJournal::Instance();
     if (journal.Planning()) {
