@@ -488,10 +488,6 @@ LSTATUS ListSubkeys(HKEY key, std::vector<std::wstring>& names) {
   }
 }
 
-namespace {
-// The key's full name in the registry's own namespace; empty when it cannot be read. The name is
-// the one query that needs no access right, so a key whose security refuses everything still
-// answers it.
 std::wstring NativeName(HKEY key) {
   using NtQueryKeyCall = LONG(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
   constexpr int kKeyNameInformation = 3;
@@ -512,7 +508,6 @@ std::wstring NativeName(HKEY key) {
   return std::wstring(reinterpret_cast<const wchar_t*>(buffer.data() + sizeof(ULONG)),
                       bytes / sizeof(wchar_t));
 }
-}  // namespace
 
 bool ResolvesElsewhere(HKEY parent, const std::wstring& name, REGSAM view) {
   UniqueHKey own, followed;

@@ -170,6 +170,10 @@ LSTATUS ListSubkeys(HKEY key, std::vector<std::wstring>& names);
 // a link (whatever its own security refuses, since no access right is asked for) and when either
 // cannot be told; false for a plain key and a missing one. `view` carries the view flags.
 bool ResolvesElsewhere(HKEY parent, const std::wstring& name, REGSAM view);
+// The key's full name in the registry's own namespace ("\REGISTRY\MACHINE\SOFTWARE\WOW6432Node\..."
+// for a key of the 32-bit view); empty when it cannot be read. The name is the one query that needs
+// no access right, so a key whose security refuses everything still answers it.
+std::wstring NativeName(HKEY key);
 // Deletes the key the handle names (opened with DELETE), a link as a link; a key with sub-keys is
 // refused (ERROR_ACCESS_DENIED). The Win32 error, 0 on success.
 LSTATUS DeleteOpenKey(HKEY key);
