@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwctype>
 #include <map>
 #include <string>
 #include <tuple>
@@ -133,10 +134,13 @@ TEST(RegExport, AnExportedBranchComesBackByteForByteThroughRegImportInBothViews)
               RegExport::Result::Written);
     UniqueHKey branch = scratch.Open(view, KEY_READ, L"branch");
     Read(branch.get(), L"", before[i]);
+    ASSERT_EQ(before[i].size(), values.size() + 4) << "every value, the branch and its three sub-keys";
     EXPECT_EQ(RegExport::AppendBranch(parent.get(), L"missing", view, text, 64u << 20),
               RegExport::Result::Missing);
   }
-  EXPECT_NE(text.find(L"\\WOW6432Node\\"), std::wstring::npos) << "the 32-bit view under its own path";
+  std::wstring lower = text;
+  for (wchar_t& c : lower) c = static_cast<wchar_t>(::towlower(c));
+  EXPECT_NE(lower.find(L"\\wow6432node\\"), std::wstring::npos) << "the 32-bit view under its own path";
   std::wstring small;
   {
     UniqueHKey parent = scratch.Open(KEY_WOW64_64KEY, KEY_READ);
