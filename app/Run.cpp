@@ -17,6 +17,7 @@
 #include "core/RunDeadline.h"
 #include "core/Settings.h"
 #include "logging/QvBrelLogging.h"
+#include "sysops/UndoMaterial.h"
 #include "ui/GuiManager.h"
 #include "ui/GuiSilent.h"
 
@@ -108,11 +109,13 @@ unsigned Run(HINSTANCE instance, bool* restartTriggered) {
   RunRecord::Instance().Start(options.IsSet(L"plan")     ? "plan"
                               : options.IsSet(L"silent") ? "silent"
                                                          : "wizard");
+  UndoMaterial::Instance().Begin(RunRecord::Instance().Started(), options.IsSet(L"require-undo"));
   CmdLineManager commandLine;
   UiTool tool(ui.get(), &commandLine, stopEvent.get());
   ui->Initialize();
   const int code = tool.Execute();
   tool.CleanUp();
+  UndoMaterial::Instance().End();
   const bool triggered = tool.RestartTriggered();
   if (restartTriggered != nullptr) *restartTriggered = triggered;
   ui->Shutdown();

@@ -12,6 +12,7 @@
 #include "base/Utf8.h"
 #include "logging/QvBrelLogging.h"
 #include "sysops/FileReplace.h"
+#include "sysops/UndoMaterial.h"
 
 namespace RunReport {
 
@@ -46,6 +47,15 @@ Json ChangeOf(const Change& change) {
 
 }  // namespace
 
+// The run's undo folder and the files in it; null when the run kept nothing.
+Json UndoOf(const UndoMaterial& undo) {
+  const std::wstring folder = undo.Folder();
+  if (folder.empty()) return nullptr;
+  Json files = Json::array();
+  for (const std::wstring& file : undo.Files()) files.push_back(QvText::ToUtf8(file));
+  return {{"folder", QvText::ToUtf8(folder)}, {"files", std::move(files)}};
+}
+
 std::string Document(int exitCode, int describedExitCode) {
   const RunRecord& record = RunRecord::Instance();
   FILETIME ended{};
@@ -75,7 +85,8 @@ std::string Document(int exitCode, int describedExitCode) {
                          {"describedExitCode", describedExitCode},
                          {"restartNeeded", record.RestartNeeded()},
                          {"restartTriggered", record.RestartTriggered()},
-                         {"products", std::move(products)}};
+                         {"products", std::move(products)},
+                         {"undo", UndoOf(UndoMaterial::Instance())}};
   return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 

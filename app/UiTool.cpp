@@ -265,6 +265,7 @@ bool UiTool::ParseCommandLine(const wchar_t* commandLine) {
   options.AddOption(OptionNoValue, L"plan", 0);
   options.AddOption(OptionNoValue, L"msi-exit-codes", 0);
   options.AddOption(OptionValueRequired, L"deadline", 0);
+  options.AddOption(OptionNoValue, L"require-undo", 0);
 
   std::wstring message;
   if (!options.Parse(commandLine)) {

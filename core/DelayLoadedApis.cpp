@@ -64,6 +64,50 @@ UINT MsiConfigureProductW(LPCWSTR product, int installLevel, INSTALLSTATE instal
   return binding.function(product, installLevel, installState);
 }
 
+namespace {
+constexpr NTSTATUS kEntryPointNotFound = static_cast<NTSTATUS>(0xC0000139L);
+
+template <typename Function>
+Binding<Function> BindBcrypt(const char* name) {
+  return Bind<Function>("bcrypt.dll", name);
+}
+}  // namespace
+
+NTSTATUS BCryptOpenAlgorithmProvider(BCRYPT_ALG_HANDLE* algorithm, LPCWSTR id, LPCWSTR implementation,
+                                     ULONG flags) {
+  static const auto binding =
+      BindBcrypt<decltype(&::BCryptOpenAlgorithmProvider)>("BCryptOpenAlgorithmProvider");
+  return binding ? binding.function(algorithm, id, implementation, flags) : kEntryPointNotFound;
+}
+
+NTSTATUS BCryptCloseAlgorithmProvider(BCRYPT_ALG_HANDLE algorithm, ULONG flags) {
+  static const auto binding =
+      BindBcrypt<decltype(&::BCryptCloseAlgorithmProvider)>("BCryptCloseAlgorithmProvider");
+  return binding ? binding.function(algorithm, flags) : kEntryPointNotFound;
+}
+
+NTSTATUS BCryptCreateHash(BCRYPT_ALG_HANDLE algorithm, BCRYPT_HASH_HANDLE* hash, PUCHAR hashObject,
+                          ULONG hashObjectSize, PUCHAR secret, ULONG secretSize, ULONG flags) {
+  static const auto binding = BindBcrypt<decltype(&::BCryptCreateHash)>("BCryptCreateHash");
+  return binding ? binding.function(algorithm, hash, hashObject, hashObjectSize, secret, secretSize, flags)
+                 : kEntryPointNotFound;
+}
+
+NTSTATUS BCryptHashData(BCRYPT_HASH_HANDLE hash, PUCHAR input, ULONG size, ULONG flags) {
+  static const auto binding = BindBcrypt<decltype(&::BCryptHashData)>("BCryptHashData");
+  return binding ? binding.function(hash, input, size, flags) : kEntryPointNotFound;
+}
+
+NTSTATUS BCryptFinishHash(BCRYPT_HASH_HANDLE hash, PUCHAR output, ULONG size, ULONG flags) {
+  static const auto binding = BindBcrypt<decltype(&::BCryptFinishHash)>("BCryptFinishHash");
+  return binding ? binding.function(hash, output, size, flags) : kEntryPointNotFound;
+}
+
+NTSTATUS BCryptDestroyHash(BCRYPT_HASH_HANDLE hash) {
+  static const auto binding = BindBcrypt<decltype(&::BCryptDestroyHash)>("BCryptDestroyHash");
+  return binding ? binding.function(hash) : kEntryPointNotFound;
+}
+
 BOOL GetProfilesDirectoryW(LPWSTR profileDir, LPDWORD size) {
   using Function = BOOL(WINAPI*)(LPWSTR, LPDWORD);
   static const auto binding = Bind<Function>("userenv.dll", "GetProfilesDirectoryW");

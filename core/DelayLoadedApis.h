@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <bcrypt.h>
 #include <msi.h>
 #include <wtsapi32.h>
 
@@ -24,6 +25,16 @@ INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL level, HWND* window);
 // Returns null when msi.dll cannot be bound.
 INSTALLUI_HANDLERW MsiSetExternalUIW(INSTALLUI_HANDLERW handler, DWORD messageFilter, LPVOID context);
 UINT MsiConfigureProductW(LPCWSTR product, int installLevel, INSTALLSTATE installState);
+
+// bcrypt.dll; a function that cannot be bound returns STATUS_ENTRYPOINT_NOT_FOUND.
+NTSTATUS BCryptOpenAlgorithmProvider(BCRYPT_ALG_HANDLE* algorithm, LPCWSTR id, LPCWSTR implementation,
+                                     ULONG flags);
+NTSTATUS BCryptCloseAlgorithmProvider(BCRYPT_ALG_HANDLE algorithm, ULONG flags);
+NTSTATUS BCryptCreateHash(BCRYPT_ALG_HANDLE algorithm, BCRYPT_HASH_HANDLE* hash, PUCHAR hashObject,
+                          ULONG hashObjectSize, PUCHAR secret, ULONG secretSize, ULONG flags);
+NTSTATUS BCryptHashData(BCRYPT_HASH_HANDLE hash, PUCHAR input, ULONG size, ULONG flags);
+NTSTATUS BCryptFinishHash(BCRYPT_HASH_HANDLE hash, PUCHAR output, ULONG size, ULONG flags);
+NTSTATUS BCryptDestroyHash(BCRYPT_HASH_HANDLE hash);
 
 // userenv.dll
 BOOL GetProfilesDirectoryW(LPWSTR profileDir, LPDWORD size);

@@ -79,9 +79,9 @@ std::wstring FileContextBase::QueryFolderOwner(const std::wstring&, HANDLE folde
   return Platform::GetOwnerSidString(folder);
 }
 
-bool FileContextBase::PinFolders(FileSystem::FolderPins& pins, bool existingOnly) {
-  if (!pins.Pin(root_, folder_, existingOnly)) {
-    ReportRefusal(L"'" + folder_ + L"' is not a chain of real folders");
+bool FileContextBase::PinFolders(FileSystem::FolderPins& pins, bool existingOnly, const std::wstring& path) {
+  if (!pins.Pin(root_, path, existingOnly)) {
+    if (path == folder_) ReportRefusal(L"'" + folder_ + L"' is not a chain of real folders");
     return false;
   }
   const auto& folders = pins.Folders();
@@ -90,8 +90,10 @@ bool FileContextBase::PinFolders(FileSystem::FolderPins& pins, bool existingOnly
     const std::wstring owner = QueryFolderOwner(folders[i].path, folders[i].handle);
     if (IsTrustedOwner(owner, rootOwner)) continue;
     // Its owner could have made it, or could still make it, lead anywhere.
-    ReportRefusal(L"'" + folders[i].path + L"' is owned by " + (owner.empty() ? L"an unknown owner" : owner) +
-                  L", not by SYSTEM, Administrators or TrustedInstaller");
+    if (path == folder_)
+      ReportRefusal(L"'" + folders[i].path + L"' is owned by " +
+                    (owner.empty() ? L"an unknown owner" : owner) +
+                    L", not by SYSTEM, Administrators or TrustedInstaller");
     pins.Release();
     return false;
   }
@@ -156,6 +158,27 @@ bool FileContextBase::BuildLogPath(const std::wstring& folder, bool elevated) {
   basePath_ = path + L"\\" + fileName_;
   if (elevated && (flags_ & FlagUserSidInFileName)) basePath_ += L"." + Platform::GetUserSidString();
   return true;
+}
+
+bool FileContextBase::PinBelowLogFolder(const std::wstring& relative, bool create,
+                                        SECURITY_ATTRIBUTES* security, FileSystem::FolderPins& pins) {
+  pins.Release();
+  if (basePath_.empty() || relative.empty()) return false;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = relative.find(L'\\', start);
+    const std::wstring component = relative.substr(start, end == std::wstring::npos ? end : end - start);
+    if (component.empty() || component == L"." || component == L"..") return false;
+    if (end == std::wstring::npos) break;
+    start = end + 1;
+  }
+  const std::wstring path = folder_ + L"\\" + relative;
+  if (create) {
+    // As for the log folder: what exists is checked and held before anything is made inside it.
+    FileSystem::FolderPins existing;
+    if (guarded_ && !PinFolders(existing, true, path)) return false;
+    if (!fileSystem_->CreateDirectories(path, folder_.size() + 1, security)) return false;
+  }
+  return guarded_ ? PinFolders(pins, false, path) : pins.Pin(root_, path);
 }
 
 std::wstring FileContextBase::GetFileName(int index) const {

@@ -36,6 +36,13 @@ class FileContextBase {
   virtual bool BuildLogPath(const std::wstring& folder, bool elevated);
   // Index 0: "<base>.log"; n > 0: "<base>.<n>.log".
   virtual std::wstring GetFileName(int index) const;
+  // The folder `relative` ("A\\B") below the log folder, pinned with the log folder's checks:
+  // real folders all the way (with `create`, missing ones are made with `security` and a link in
+  // the way is replaced) and, elevated, every one owned as the log folder must be. False, holding
+  // nothing, without a log folder, for a relative path with an empty, "." or ".." component, or
+  // on refusal.
+  bool PinBelowLogFolder(const std::wstring& relative, bool create, SECURITY_ATTRIBUTES* security,
+                         FileSystem::FolderPins& pins);
 
   // Directory plus file name without extension; empty until resolved or when resolving failed.
   const std::wstring& GetBasePath() const { return basePath_; }
@@ -55,7 +62,11 @@ class FileContextBase {
   // Pins the known folder and every folder down to the log folder and checks their owners; false,
   // holding nothing, on refusal. With `existingOnly`, pins and checks only what exists up to the
   // first missing folder or link.
-  bool PinFolders(FileSystem::FolderPins& pins, bool existingOnly = false);
+  bool PinFolders(FileSystem::FolderPins& pins, bool existingOnly = false) {
+    return PinFolders(pins, existingOnly, folder_);
+  }
+  // The same for `path`, the log folder or a folder below it.
+  bool PinFolders(FileSystem::FolderPins& pins, bool existingOnly, const std::wstring& path);
   void RotateIn(const FileSystem::FolderPins& pins, int count);
   // GetFileName(index) without the folder.
   std::wstring LeafName(int index) const;

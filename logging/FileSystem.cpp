@@ -258,4 +258,22 @@ bool Path::DeleteIn(const FolderPins& folder, const std::wstring& name) {
   }
 }
 
+bool Path::RemoveEmptyFolderIn(const FolderPins& folder, const std::wstring& name) {
+  if (!folder.Held()) return false;
+  const std::wstring path = folder.Resolved() + L"\\" + name;
+  Entry entry = Inspect(path);
+  switch (entry.kind) {
+    case Kind::Missing:
+      return true;
+    case Kind::Link:
+    case Kind::Followed:
+      return RemoveLink(entry, path);
+    case Kind::Folder:
+      // The disposition fails for a folder that is not empty.
+      return !entry.inUse && DeleteByHandle(entry.handle.get());
+    default:
+      return false;
+  }
+}
+
 }  // namespace QvBrelLogging::FileSystem

@@ -104,6 +104,9 @@ class Path {
   // Deletes now or, when the file is in use, at the next restart. Not found counts as done; false
   // when a link or folder cannot be removed.
   virtual bool DeleteIn(const FolderPins& folder, const std::wstring& name);
+  // Removes the empty folder `name`; a link there is removed as a link. Not found counts as done;
+  // false for a file, a folder that holds anything or one in use.
+  virtual bool RemoveEmptyFolderIn(const FolderPins& folder, const std::wstring& name);
 };
 
 }  // namespace QvBrelLogging::FileSystem

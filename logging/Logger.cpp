@@ -176,6 +176,21 @@ bool LoggerWin::IsDisabled(int level) {
   return Logger::IsDisabled(level);
 }
 
+bool LoggerWin::PinBelowLogFolder(const std::wstring& relative, bool create, SECURITY_ATTRIBUTES* security,
+                                  FileSystem::FolderPins& pins) {
+  LastErrorKeeper keepError;
+  std::lock_guard lock(mutex_);
+  return context_ && context_->PinBelowLogFolder(relative, create, security, pins);
+}
+
+std::wstring LoggerWin::LogFolder() {
+  std::lock_guard lock(mutex_);
+  if (!context_) return {};
+  const std::wstring& base = context_->GetBasePath();
+  const std::size_t separator = base.rfind(L'\\');
+  return separator == std::wstring::npos ? std::wstring() : base.substr(0, separator);
+}
+
 int LoggerWin::BannerLevel() { return (flags_.load() & FlagBannersAtDebug) ? LevelDebug : LevelInfo; }
 
 void LoggerWin::Refresh(std::unique_lock<std::mutex>& lock) {

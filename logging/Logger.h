@@ -62,6 +62,11 @@ class LoggerWin : public Logger {
   // Refreshes level, size limit and debug output from the registry first when a minute has passed.
   bool IsDisabled(int level) override;
   int BannerLevel() override;
+  // FileContextBase::PinBelowLogFolder of the context; false before initialisation.
+  bool PinBelowLogFolder(const std::wstring& relative, bool create, SECURITY_ATTRIBUTES* security,
+                         FileSystem::FolderPins& pins);
+  // The log folder, the folder of the base path; empty while unresolved.
+  std::wstring LogFolder();
   virtual std::unique_ptr<FileContext> CreateContext(const std::wstring& nameSpace,
                                                      const std::wstring& component,
                                                      const std::wstring& fileName, int level, unsigned flags);

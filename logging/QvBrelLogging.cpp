@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 
+#include "logging/LogFolder.h"
 #include "logging/Logger.h"
 
 namespace QvBrelLogging {
@@ -63,5 +64,12 @@ bool LogIsEnabled(int level) { return TheLogger().IsEnabled(level); }
 void LogUninit() { TheLogger().Uninit(); }
 
 void LogFlush() { TheLogger().Flush(); }
+
+bool PinBelowLogFolder(const std::wstring& relative, bool create, SECURITY_ATTRIBUTES* security,
+                       FileSystem::FolderPins& pins) {
+  return TheLogger().PinBelowLogFolder(relative, create, security, pins);
+}
+
+std::wstring LogFolder() { return TheLogger().LogFolder(); }
 
 }  // namespace QvBrelLogging

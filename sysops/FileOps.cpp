@@ -10,6 +10,7 @@
 #include "logging/QvBrelLogging.h"
 #include "sysops/FileAccess.h"
 #include "sysops/FileOpsSeam.h"
+#include "sysops/UndoMaterial.h"
 
 namespace FileOpsSeam {
 DeleteFileCall deleteFile = ::DeleteFileW;
@@ -80,6 +81,27 @@ bool EmptyAfterPlan(const QvPath::CheckedPath& path) {
   return listing.Completed();
 }
 
+enum class Wiped { Deleted, Absent, Scheduled, Failed };
+
+Wiped WipeFile(const QvPath::CheckedPath& path, DWORD attributes) {
+  ClearReadOnly(path, attributes);
+  if (FileOpsSeam::deleteFile(path.c_str())) return Wiped::Deleted;
+  // The first refusal is the one worth reporting, not what the fall-backs ran into.
+  const DWORD error = ::GetLastError();
+  if (IsNotFound(error)) return Wiped::Absent;
+
+  if (FileAccess::AddFullAccessForAdmins(path)) {
+    ClearReadOnly(path, attributes);
+    if (FileOpsSeam::deleteFile(path.c_str())) return Wiped::Deleted;
+    if (IsNotFound(::GetLastError())) return Wiped::Absent;
+  }
+  if (FileOpsInternal::DelayDelete(path)) return Wiped::Scheduled;
+  QvBrelLogging::LogTagged(QV_WARNING, "FileOpsInternal::TryWipeFile",
+                           L"Failed to remove file '%ls', error: %d", path.Display().c_str(),
+                           static_cast<int>(error));
+  return Wiped::Failed;
+}
+
 }  // namespace
 
 namespace FileOpsInternal {
@@ -116,20 +138,12 @@ bool DelayDelete(const QvPath::CheckedPath& path) {
 
 bool TryWipeFile(const QvPath::CheckedPath& path, DWORD attributes) {
   if (path.empty()) return false;
-  ClearReadOnly(path, attributes);
-  if (FileOpsSeam::deleteFile(path.c_str())) return true;
-  // The first refusal is the one worth reporting, not what the fall-backs ran into.
-  const DWORD error = ::GetLastError();
-  if (IsNotFound(error)) return true;
-
-  if (FileAccess::AddFullAccessForAdmins(path)) {
-    ClearReadOnly(path, attributes);
-    if (FileOpsSeam::deleteFile(path.c_str()) || IsNotFound(::GetLastError())) return true;
-  }
-  if (DelayDelete(path)) return true;
-  QV_BREL_LOG(QV_WARNING, L"Failed to remove file '%s', error: %d", path.Display().c_str(),
-              static_cast<int>(error));
-  return false;
+  UndoMaterial& undo = UndoMaterial::Instance();
+  const UndoMaterial::FileFacts facts = undo.DescribeFile(path.System(), path.Display());
+  const Wiped wiped = WipeFile(path, attributes);
+  if (wiped == Wiped::Deleted || wiped == Wiped::Scheduled)
+    undo.ListDeletedFile(facts, wiped == Wiped::Scheduled);
+  return wiped != Wiped::Failed;
 }
 
 bool TryWipeDirectory(const QvPath::CheckedPath& path) {

@@ -12,6 +12,7 @@
 #include "script/LuaApi.h"
 #include "sysops/QvService.h"
 #include "sysops/QvServiceSeam.h"
+#include "sysops/UndoMaterial.h"
 #include "sysops/registry/RegOps.h"
 
 namespace {
@@ -81,6 +82,16 @@ int Stop(lua_State* state) {
   return PushBoolean(state, stopped);
 }
 
+std::wstring ServiceKey(const std::wstring& name) { return L"SYSTEM\\CurrentControlSet\\Services\\" + name; }
+
+// The system removes the service's key with the service: it is exported first, as every
+// registry deletion is.
+bool ExportServiceKey(const std::wstring& name) {
+  const std::optional<RegOps::CheckedBranch> branch =
+      RegOps::BranchGuard::ForRemoval(HKEY_LOCAL_MACHINE, 0, ServiceKey(name));
+  return !branch || UndoMaterial::Instance().BeforeBranchDeletion(*branch);
+}
+
 int Cleanup(lua_State* state) {
   const std::wstring name = ReadName(state);
   // The handle stays open until after the key is gone: the system removes a service marked for
@@ -89,6 +100,9 @@ int Cleanup(lua_State* state) {
   bool result = true;
   if (service.IsValid() && Journal().Planning()) {
     Journal().Record(L"service.delete", name, ChangeResult::Planned);
+  } else if (service.IsValid() && !ExportServiceKey(name)) {
+    Journal().Record(L"service.delete", name, ChangeResult::Failed, ERROR_CANCELLED);
+    return PushBoolean(state, false);
   } else if (service.IsValid()) {
     const bool deleted = service.Delete();
     Journal().RecordOutcome(L"service.delete", name, deleted, service.LastError());
@@ -100,7 +114,7 @@ int Cleanup(lua_State* state) {
     QV_BREL_LOG(QV_ERROR, L"Failed to open service '%s': %lu", name.c_str(), service.LastError());
   }
   if (!name.empty()) {
-    const std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\" + name;
+    const std::wstring key = ServiceKey(name);
     // The key alone: sub-keys that stay mean the service did not go (logged as a failure).
     const std::optional<RegOps::CheckedBranch> branch =
         RegOps::BranchGuard::ForRemoval(HKEY_LOCAL_MACHINE, 0, key);

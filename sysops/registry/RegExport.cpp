@@ -58,11 +58,12 @@ bool IsPlainString(const BYTE* data, DWORD size) {
 
 void AppendHex(const std::wstring& prefix, const BYTE* data, DWORD size, std::wstring& line) {
   line = prefix;
+  line.reserve(prefix.size() + static_cast<std::size_t>(size) * 3 + size / 24 * 5);
   std::size_t lineStart = 0;
   for (DWORD i = 0; i < size; ++i) {
-    wchar_t byte[4];
-    std::swprintf(byte, 4, L"%02x", data[i]);
-    line += byte;
+    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+    line += kDigits[data[i] >> 4];
+    line += kDigits[data[i] & 0xF];
     if (i + 1 == size) break;
     line += L',';
     if (line.size() - lineStart >= kHexLineLength) {
@@ -174,6 +175,35 @@ Result AppendBranch(HKEY parent, const std::wstring& name, REGSAM view, std::wst
   const Result result = AppendKey(branch.key.get(), path, view, text, before + limitChars);
   if (result != Result::Written) text.resize(before);
   return result;
+}
+
+Result AppendValue(HKEY parent, const std::wstring& name, REGSAM view, const std::wstring& value,
+                   std::wstring& text) {
+  OpenedKey key = OpenForExport(parent, name, view);
+  if (key.status == ERROR_FILE_NOT_FOUND || key.status == ERROR_PATH_NOT_FOUND) return Result::Missing;
+  if (key.status != ERROR_SUCCESS) return Result::Failed;
+  if (RegLink::IsLink(key.key.get())) return Result::Missing;
+  const std::wstring path = FileKeyName(RegLink::NativeName(key.key.get()));
+  if (path.empty() || HasLineBreak(path)) return Result::Failed;
+  std::vector<BYTE> data(256);
+  DWORD type = REG_NONE;
+  LSTATUS status;
+  for (;;) {
+    DWORD size = static_cast<DWORD>(data.size());
+    status = ::RegQueryValueExW(key.key.get(), value.c_str(), nullptr, &type, data.data(), &size);
+    if (status == ERROR_MORE_DATA) {
+      data.resize(size + sizeof(wchar_t));
+      continue;
+    }
+    data.resize(status == ERROR_SUCCESS ? size : 0);
+    break;
+  }
+  if (status == ERROR_FILE_NOT_FOUND) return Result::Missing;
+  std::wstring line;
+  if (status != ERROR_SUCCESS || !ValueLine(value, type, data.data(), static_cast<DWORD>(data.size()), line))
+    return Result::Failed;
+  text += L"[" + path + L"]" + kLineEnd + line + kLineEnd + kLineEnd;
+  return Result::Written;
 }
 
 std::string FileBytes(const std::wstring& text) {

@@ -24,6 +24,11 @@ enum class Result {
 Result AppendBranch(HKEY parent, const std::wstring& name, REGSAM view, std::wstring& text,
                     std::size_t limitChars);
 
+// Appends the value `value` ("" for the default value) of the key `name` below `parent` to `text`,
+// under its key's line. Missing when the key (or a link in its place) or the value is not there.
+Result AppendValue(HKEY parent, const std::wstring& name, REGSAM view, const std::wstring& value,
+                   std::wstring& text);
+
 // The file's first line and the empty line after it.
 std::wstring Header();
 

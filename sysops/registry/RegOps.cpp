@@ -14,6 +14,7 @@
 #include "base/WildcardMask.h"
 #include "logging/QvBrelLogging.h"
 #include "sysops/QvPrivilege.h"
+#include "sysops/UndoMaterial.h"
 #include "sysops/registry/RegOpsSeam.h"
 
 namespace RegOpsSeam {
@@ -76,6 +77,14 @@ bool RemoveChild(HKEY parent, const std::wstring& name, const std::wstring& path
 }
 
 ChangeJournal& Journal() { return ChangeJournal::Instance(); }
+
+// A key with sub-keys refuses a single deletion: nothing of it goes, nothing is exported.
+bool HasSubkeys(HKEY key) {
+  DWORD subkeys = 0;
+  return ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+         subkeys != 0;
+}
 
 std::wstring BranchTarget(const RegOps::CheckedBranch& branch) {
   return RegistryTarget(branch.Root(), branch.Text(), branch.View());
@@ -235,6 +244,10 @@ bool DeleteValue(const CheckedBranch& branch, const std::wstring& key) {
     Journal().Record(L"registry.deleteValue", target, ChangeResult::Failed, ERROR_ACCESS_DENIED);
     return false;
   }
+  if (status == ERROR_SUCCESS && !UndoMaterial::Instance().BeforeValueDeletion(branch, key)) {
+    Journal().Record(L"registry.deleteValue", target, ChangeResult::Failed, ERROR_CANCELLED);
+    return false;
+  }
   if (status == ERROR_SUCCESS) status = ::RegDeleteValueW(hkey.get(), key.c_str());
   Journal().Record(L"registry.deleteValue", target,
                    status == ERROR_SUCCESS ? ChangeResult::Done
@@ -314,6 +327,10 @@ bool RemoveBranch(const CheckedBranch& branch) {
       branch.Parent() != nullptr &&
       !IsMissing(RegLink::OpenOwnKey(branch.Parent(), branch.Name(), branch.View(), probe.put()));
   probe.reset();
+  if (present && !UndoMaterial::Instance().BeforeBranchDeletion(branch)) {
+    Journal().Record(L"registry.deleteBranch", BranchTarget(branch), ChangeResult::Failed, ERROR_CANCELLED);
+    return false;
+  }
   // One RegDeleteTreeW would follow a link inside the branch into its target, so the branch is
   // always walked; with handles relative to the parent that costs no more calls.
   const bool removed =
@@ -329,12 +346,20 @@ bool RemoveBranch(const CheckedBranch& branch) {
 DWORD DeleteSingleKey(const CheckedBranch& branch) {
   if (branch.Parent() == nullptr) return ERROR_FILE_NOT_FOUND;
   UniqueHKey key;
-  const LSTATUS opened =
-      RegLink::OpenOwnKey(branch.Parent(), branch.Name(), DELETE | branch.View(), key.put());
+  LSTATUS opened = RegLink::OpenOwnKey(branch.Parent(), branch.Name(),
+                                       DELETE | KEY_QUERY_VALUE | branch.View(), key.put());
+  // A key that may be deleted but not read still goes (and its export fails, as it must).
+  if (opened == ERROR_ACCESS_DENIED)
+    opened = RegLink::OpenOwnKey(branch.Parent(), branch.Name(), DELETE | branch.View(), key.put());
   if (Journal().Planning()) {
     if (opened == ERROR_SUCCESS && !Journal().PlannedGone(BranchTarget(branch)))
       Journal().Record(L"registry.deleteKey", BranchTarget(branch), ChangeResult::Planned);
     return static_cast<DWORD>(opened);
+  }
+  if (opened == ERROR_SUCCESS && !HasSubkeys(key.get()) &&
+      !UndoMaterial::Instance().BeforeBranchDeletion(branch)) {
+    Journal().Record(L"registry.deleteKey", BranchTarget(branch), ChangeResult::Failed, ERROR_CANCELLED);
+    return ERROR_CANCELLED;
   }
   const auto status =
       static_cast<DWORD>(opened == ERROR_SUCCESS ? RegLink::DeleteOpenKey(key.get()) : opened);
