@@ -29,9 +29,9 @@ constexpr wchar_t kHelpFormat[] =
     L"nothing.\n"
     L"\t--deadline <minutes>         ends the run after <minutes> (1 to 10080): the running script stops, "
     L"later products are skipped, exit code 1.\n"
-    L"\t--require-undo               skips a registry deletion whose undo export fails; its product fails.\n"
     L"\t--msi-exit-codes             returns Windows Installer exit codes: 0 as 0, 99 as 3010 (1641 when the "
-    L"restart was started), 2 as 1602, 4 as 1618, 1 as 1603, 3 as 5.\n";
+    L"restart was started), 2 as 1602, 4 as 1618, 1 as 1603, 3 as 5.\n"
+    L"\t--require-undo               skips a registry deletion whose undo export fails; its product fails.\n";
 
 std::vector<std::wstring> SplitAtCommas(const std::wstring& value) {
   std::vector<std::wstring> items;

@@ -136,5 +136,6 @@ def test_help_lists_the_injected_products_and_the_languages(family):
     assert lines[0] == "Quorvel uninstallation tool optional parameters:"
     assert lines[5] == "\t                             a|b|Logs|d|logs|c."
     assert lines[7] == f"\t                             {LANGUAGES}."
-    assert [line.split()[0] for line in lines[8:12]] == ["--report", "--plan", "--deadline", "--msi-exit-codes"]
-    assert lines[12:] == ["", ""]
+    assert [line.split()[0] for line in lines[8:13]] == ["--report", "--plan", "--deadline", "--msi-exit-codes",
+                                                         "--require-undo"]
+    assert lines[13:] == ["", ""]

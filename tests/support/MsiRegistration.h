@@ -109,19 +109,23 @@ inline std::wstring RegistrationRegText(const InstallerProduct& product) {
   return text;
 }
 
+// Imports a registry file with reg.exe; true when reg.exe reports success.
+inline bool ImportRegFile(const std::wstring& file) {
+  wchar_t system[MAX_PATH] = {};
+  ::GetSystemDirectoryW(system, MAX_PATH);
+  const ChildResult result = RunChild(L"\"" + std::wstring(system) + L"\\reg.exe\" import \"" + file + L"\"");
+  return result.finished && result.exitCode == 0;
+}
+
 // Imports .reg text with reg.exe (UTF-16 file with its mark); true when reg.exe reports success.
 inline bool ImportRegText(const std::wstring& text) {
   ScratchDir folder(L"qvreg");
   const std::wstring file = folder.Path() + L"\\import.reg";
   const std::wstring content = L"\xFEFF" + text;
-  if (!folder.Created() ||
-      !WriteWholeFile(file,
-                      std::string_view(reinterpret_cast<const char*>(content.data()), content.size() * 2)))
-    return false;
-  wchar_t system[MAX_PATH] = {};
-  ::GetSystemDirectoryW(system, MAX_PATH);
-  const ChildResult result = RunChild(L"\"" + std::wstring(system) + L"\\reg.exe\" import \"" + file + L"\"");
-  return result.finished && result.exitCode == 0;
+  return folder.Created() &&
+         WriteWholeFile(
+             file, std::string_view(reinterpret_cast<const char*>(content.data()), content.size() * 2)) &&
+         ImportRegFile(file);
 }
 
 inline bool PlantRegistration(const InstallerProduct& product) {
