@@ -25,6 +25,9 @@ import family  # noqa: E402
 import machine as machines  # noqa: E402
 import snapshot  # noqa: E402,F401  (for scenarios)
 
+# Written by Wine's own display driver whenever a session starts: not the tool's.
+WINE_DISPLAY_KEY = "hklm\\system\\currentcontrolset\\control\\class\\{4d36e968-e325-11ce-bfc1-08002be10318}\\0000"
+
 
 def template(sections="all", variant="normal"):
     """The template folder for these sections and variant, built on first use."""

@@ -5,13 +5,11 @@ import json
 import pytest
 
 from conftest import run
-from refmachine import auditing, refmachine  # noqa: F401  (fixture)
+from refmachine import WINE_DISPLAY_KEY, auditing, refmachine  # noqa: F401  (fixture)
 from scriptset import tool_with_scripts, windows_path
 from wizard import Wizard
 
 ALL = ["omnivo", "harbex", "passkeep", "passkeepdata", "quarantine", "logs"]
-# Written by Wine's own display driver whenever a session starts: not the tool's.
-WINE_DISPLAY_KEY = "hklm\\system\\currentcontrolset\\control\\class\\{4d36e968-e325-11ce-bfc1-08002be10318}\\0000"
 TOOL_LOG = "c:\\programdata\\quorvel\\log\\uninstallationtool"
 
 
