@@ -3,6 +3,7 @@
 
 #include <bcrypt.h>
 
+#include <mutex>
 #include <vector>
 
 #include "base/UniqueHandle.h"
@@ -28,16 +29,26 @@ constexpr ULONG kDigestSize = 32;
 
 bool Succeeded(NTSTATUS status) { return status >= 0; }
 
-// Opened once: a provider costs more than hashing a small file.
-BCRYPT_ALG_HANDLE Sha256Provider() {
-  static const UniqueAlgorithm provider = [] {
-    UniqueAlgorithm opened;
-    if (!Succeeded(
-            DelayLoaded::BCryptOpenAlgorithmProvider(opened.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
-      opened.reset();
-    return opened;
+// One reusable hash object for the process, made at first use: a new object per file costs more
+// than hashing a small file. Null when the system cannot hash.
+struct Sha256Object {
+  UniqueAlgorithm provider;
+  UniqueHash hash;
+  std::vector<UCHAR> block = std::vector<UCHAR>(kBlockSize);
+  std::mutex mutex;
+};
+
+Sha256Object* Sha256Hasher() {
+  static Sha256Object* const object = [] {
+    static Sha256Object made;
+    if (!Succeeded(DelayLoaded::BCryptOpenAlgorithmProvider(made.provider.put(), BCRYPT_SHA256_ALGORITHM,
+                                                            nullptr, BCRYPT_HASH_REUSABLE_FLAG)) ||
+        !Succeeded(DelayLoaded::BCryptCreateHash(made.provider.get(), made.hash.put(), nullptr, 0, nullptr, 0,
+                                                 BCRYPT_HASH_REUSABLE_FLAG)))
+      return static_cast<Sha256Object*>(nullptr);
+    return &made;
   }();
-  return provider.get();
+  return object;
 }
 
 }  // namespace
@@ -45,19 +56,23 @@ BCRYPT_ALG_HANDLE Sha256Provider() {
 namespace FileDigest {
 
 std::wstring Sha256(HANDLE file) {
-  const BCRYPT_ALG_HANDLE provider = Sha256Provider();
-  if (provider == nullptr) return {};
-  UniqueHash hash;
-  if (!Succeeded(DelayLoaded::BCryptCreateHash(provider, hash.put(), nullptr, 0, nullptr, 0, 0))) return {};
-  std::vector<UCHAR> block(kBlockSize);
+  Sha256Object* const hasher = Sha256Hasher();
+  if (hasher == nullptr) return {};
+  std::lock_guard lock(hasher->mutex);
+  bool read = true;
   for (;;) {
-    DWORD read = 0;
-    if (!::ReadFile(file, block.data(), kBlockSize, &read, nullptr)) return {};
-    if (read == 0) break;
-    if (!Succeeded(DelayLoaded::BCryptHashData(hash.get(), block.data(), read, 0))) return {};
+    DWORD length = 0;
+    if (!::ReadFile(file, hasher->block.data(), kBlockSize, &length, nullptr)) read = false;
+    if (!read || length == 0) break;
+    if (!Succeeded(DelayLoaded::BCryptHashData(hasher->hash.get(), hasher->block.data(), length, 0))) {
+      read = false;
+      break;
+    }
   }
+  // Finishing also resets the object for the next file, a failed read included.
   UCHAR digest[kDigestSize];
-  if (!Succeeded(DelayLoaded::BCryptFinishHash(hash.get(), digest, kDigestSize, 0))) return {};
+  if (!Succeeded(DelayLoaded::BCryptFinishHash(hasher->hash.get(), digest, kDigestSize, 0)) || !read)
+    return {};
   static constexpr wchar_t kDigits[] = L"0123456789abcdef";
   std::wstring text;
   for (const UCHAR byte : digest) {

@@ -151,27 +151,18 @@ UndoMaterial::FileFacts UndoMaterial::DescribeFile(const std::wstring& systemPat
   FileFacts facts;
   facts.path = display;
   if (!Active() || Journal().Planning()) return facts;
-  // The entry itself: a link's target is neither read nor listed as what was deleted.
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(systemPath.c_str(), GetFileExInfoStandard, &data)) return facts;
+  facts.found = true;
+  facts.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  facts.lastWrite = data.ftLastWriteTime;
+  // A link's target is neither read nor listed as what was deleted.
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return facts;
   const UniqueFileHandle file(::CreateFileW(
       systemPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  BY_HANDLE_FILE_INFORMATION information{};
-  if (file && ::GetFileInformationByHandle(file.get(), &information)) {
-    facts.found = true;
-    facts.size =
-        (static_cast<unsigned long long>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
-    facts.lastWrite = information.ftLastWriteTime;
-    if (!(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-      facts.sha256 = FileDigest::Sha256(file.get());
-    return facts;
-  }
-  // Locked or unreadable: its size and time are still in the folder.
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (::GetFileAttributesExW(systemPath.c_str(), GetFileExInfoStandard, &data)) {
-    facts.found = true;
-    facts.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    facts.lastWrite = data.ftLastWriteTime;
-  }
+  // Locked or unreadable: listed without its digest.
+  if (file) facts.sha256 = FileDigest::Sha256(file.get());
   return facts;
 }
 

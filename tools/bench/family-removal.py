@@ -12,6 +12,10 @@
    removal against the clean run (at most 4) and the plan against the clean run (at most 2).
 
     python3 tools/bench/family-removal.py [build directory]     (ROUNDS=5, WHOLE_ROUNDS=3 by default)
+
+With OTHER_TOOL=<path to another build's UninstallationTool.exe>, the whole removal is also timed with
+that build on fresh copies of its own, alternating with this one, and the ratio printed: how a change
+(the undo material, say) moves the whole removal.
 """
 import datetime
 import os
@@ -88,6 +92,21 @@ def main():
         w = statistics.median(wholes)
         print(f"whole reference machine, median of {len(wholes)}: tool --silent --products {','.join(ALL)} "
               f"{w:.2f} s")
+        other = os.environ.get("OTHER_TOOL")
+        if other:
+            pairs = []
+            for n in range(int(os.environ.get("WHOLE_ROUNDS", "3"))):
+                times = {}
+                for which in ((tool, other) if n % 2 else (other, tool)):
+                    copy = machines.Machine(pathlib.Path(scratch) / f"pair{n}", template)
+                    try:
+                        times[which] = timed(copy.prefix, which, "--silent", "--products", ",".join(ALL))
+                    finally:
+                        copy.remove()
+                pairs.append((times[tool], times[other]))
+                print(f"  round {n + 1}: this build {times[tool]:.2f} s, {other} {times[other]:.2f} s")
+            t, o = statistics.median(x for x, _ in pairs), statistics.median(y for _, y in pairs)
+            print(f"whole removal, this build / OTHER_TOOL: {t:.2f} / {o:.2f} s = {t / o:.2f}")
         for product, took in product_times(log):
             print(f"  {product:<13} {took:6.2f} s")
         planned = machines.Machine(pathlib.Path(scratch) / "plan", template)

@@ -146,6 +146,34 @@ TEST_F(LogFileSafetyTest, FolderOwnersDecideWhetherThereIsALogFile) {
   }
 }
 
+TEST_F(LogFileSafetyTest, FoldersBelowTheLogFolderPassTheSameChecks) {
+  const struct {
+    const wchar_t* relative;
+    const wchar_t* userOwns;  // the folder (ending so) a standard user owns; empty: none
+    bool pinned;
+  } cases[] = {
+      {L"Undo\\run", L"", true},       {L"Undo\\run", L"\\Undo", false},
+      {L"Undo\\run", L"\\run", false}, {L"Undo\\..\\run", L"", false},
+      {L"Undo\\.", L"", false},        {L"Undo\\\\run", L"", false},
+      {L"\\Undo", L"", false},         {L"", L"", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(LogTest::Narrow(std::wstring(c.relative) + L" " + c.userOwns));
+    auto context = NewContext([&](const std::wstring& path) -> std::wstring {
+      return *c.userOwns && path.ends_with(c.userOwns) ? kUser : L"S-1-5-32-544";
+    });
+    ASSERT_FALSE(context->GetBasePath().empty());
+    FS::FolderPins pins;
+    EXPECT_EQ(context->PinBelowLogFolder(c.relative, true, nullptr, pins), c.pinned);
+    EXPECT_EQ(pins.Held(), c.pinned);
+    if (c.pinned) {
+      EXPECT_EQ(pins.Folders().back().path, Dir() + L"\\" + c.relative);
+    }
+    EXPECT_FALSE(QvTest::Exists(Dir() + L"\\run")) << "nothing made beside the folder asked for";
+    QvTest::RemoveTree(Dir() + L"\\Undo");
+  }
+}
+
 TEST_F(LogFileSafetyTest, LinkInPlaceOfTheLogFileIsNeverWrittenThrough) {
   Claim(Dir() + L"_beside.txt");
   for (const std::wstring& target : {Outside(L"LinkTarget_") + L"\\keep.txt", Dir() + L"_beside.txt"}) {
