@@ -99,12 +99,18 @@ void UndoMaterial::Begin(const FILETIME& started, bool required) {
   required_ = required;
 }
 
-bool UndoMaterial::BeforeBranchDeletion(const RegOps::CheckedBranch& branch) {
+bool UndoMaterial::BeforeBranchDeletion(const RegOps::CheckedBranch& branch, RegExport::HeldKey* held) {
   if (!Active() || branch.Parent() == nullptr || Journal().Planning()) return true;
   std::wstring text;
-  const RegExport::Result result = RegExport::AppendBranch(branch.Parent(), branch.Name(), branch.View(),
-                                                           text, kExportLimitBytes / sizeof(wchar_t));
-  return Keep(result, text, RegistryTarget(branch.Root(), branch.Text(), branch.View()));
+  RegExport::HeldKey keys;
+  const RegExport::Result result =
+      RegExport::AppendBranch(branch.Root(), branch.Parent(), branch.Name(), branch.View(), text,
+                              kExportLimitBytes / sizeof(wchar_t), held != nullptr ? &keys : nullptr);
+  bool written = false;
+  const bool go = Keep(result, text, RegistryTarget(branch.Root(), branch.Text(), branch.View()), written);
+  // Only what is on disk may go by the held keys; anything else goes by the deletion's own walk.
+  if (go && written && held != nullptr) *held = std::move(keys);
+  return go;
 }
 
 bool UndoMaterial::BeforeValueDeletion(const RegOps::CheckedBranch& branch, const std::wstring& value) {
@@ -112,11 +118,14 @@ bool UndoMaterial::BeforeValueDeletion(const RegOps::CheckedBranch& branch, cons
   std::wstring text;
   const RegExport::Result result =
       RegExport::AppendValue(branch.Parent(), branch.Name(), branch.View(), value, text);
-  return Keep(result, text, RegistryTarget(branch.Root(), branch.Text(), branch.View(), &value));
+  bool written = false;
+  return Keep(result, text, RegistryTarget(branch.Root(), branch.Text(), branch.View(), &value), written);
 }
 
-bool UndoMaterial::Keep(RegExport::Result result, const std::wstring& text, const std::wstring& target) {
+bool UndoMaterial::Keep(RegExport::Result result, const std::wstring& text, const std::wstring& target,
+                        bool& written) {
   std::lock_guard lock(mutex_);
+  written = false;
   if (!active_) return true;
   switch (result) {
     case RegExport::Result::Missing:
@@ -126,12 +135,12 @@ bool UndoMaterial::Keep(RegExport::Result result, const std::wstring& text, cons
                   target.c_str(), static_cast<unsigned>(kExportLimitBytes >> 20));
       return true;
     case RegExport::Result::Written:
-      if (text == lastExport_) return true;
+      if (text == lastExport_) return written = true;
       if (OpenRunFolder() &&
           OpenFile(kRegistryFileName, registryFile_, RegExport::FileBytes(RegExport::Header())) &&
           registryFile_->Write(text.data(), text.size() * sizeof(wchar_t))) {
         lastExport_ = text;
-        return true;
+        return written = true;
       }
       QV_BREL_LOG(QV_ERROR, L"Failed to write the export of '%s' to the undo folder", target.c_str());
       break;

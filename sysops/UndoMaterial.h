@@ -46,7 +46,9 @@ class UndoMaterial {
   // Called by the deleting primitives just before a registry deletion, never in plan mode: exports
   // what is about to go. True when the deletion may go ahead: exported, nothing there, too large
   // (a warning says so), or an export that failed (logged) without --require-undo.
-  bool BeforeBranchDeletion(const RegOps::CheckedBranch& branch);
+  // With `held`, the branch's keys are held there when they were exported and written, for the
+  // deletion to take them without a walk of its own (left empty otherwise).
+  bool BeforeBranchDeletion(const RegOps::CheckedBranch& branch, RegExport::HeldKey* held = nullptr);
   bool BeforeValueDeletion(const RegOps::CheckedBranch& branch, const std::wstring& value);
 
   // Called by the file deletion: the facts before the first attempt, the line once the file went
@@ -69,8 +71,9 @@ class UndoMaterial {
 
   enum class FolderState { NotYet, Open, Refused };
   bool Active() const;
-  // The export of one deletion's target: kept, or the decision what to do without it.
-  bool Keep(RegExport::Result result, const std::wstring& text, const std::wstring& target);
+  // The export of one deletion's target: kept (`written`: it is in the file), or the decision what
+  // to do without it. True when the deletion may go ahead.
+  bool Keep(RegExport::Result result, const std::wstring& text, const std::wstring& target, bool& written);
   bool OpenRunFolder();
   bool OpenFile(const wchar_t* name, std::unique_ptr<QvBrelLogging::FileSystem::File>& file,
                 const std::string& firstBytes);

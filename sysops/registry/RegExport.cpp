@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "base/UniqueHandle.h"
@@ -80,30 +81,43 @@ struct OpenedKey {
   LSTATUS status = ERROR_SUCCESS;
 };
 
-OpenedKey OpenForExport(HKEY parent, const std::wstring& name, REGSAM view) {
+// With `forDeletion`, also with delete access where the key grants it.
+OpenedKey OpenForExport(HKEY parent, const std::wstring& name, REGSAM view, bool forDeletion = false) {
   OpenedKey opened;
-  opened.status = RegLink::OpenOwnKey(parent, name, KEY_READ | view, opened.key.put());
+  opened.status =
+      RegLink::OpenOwnKey(parent, name, KEY_READ | (forDeletion ? DELETE : 0) | view, opened.key.put());
+  if (forDeletion && opened.status == ERROR_ACCESS_DENIED)
+    opened.status = RegLink::OpenOwnKey(parent, name, KEY_READ | view, opened.key.put());
   return opened;
 }
 
-// The key's lines, then its sub-keys', depth first; `limit` bounds the whole of `text`.
-RegExport::Result AppendKey(HKEY key, const std::wstring& path, REGSAM view, std::wstring& text,
-                            std::size_t limit) {
+bool IsLinkValue(const wchar_t* name, DWORD length, DWORD type) {
+  constexpr std::wstring_view kLinkValue = L"SymbolicLinkValue";
+  return type == REG_LINK && std::wstring_view(name, length) == kLinkValue;
+}
+
+// The key's lines, then its sub-keys', depth first; `limit` bounds the whole of `text`. Missing,
+// with nothing added, for a registry link (its link value shows among its values). The counts of
+// one query bound both listings: each call is a round trip, and the key goes right after.
+// With `held`, `key` stays there, with its sub-keys below it.
+RegExport::Result AppendKey(UniqueHKey key, const std::wstring& path, REGSAM view, bool askNames,
+                            std::wstring& text, std::size_t limit, RegExport::HeldKey* held) {
   using RegExport::Result;
   if (HasLineBreak(path)) return Result::Failed;
+  const std::size_t start = text.size();
   text += L"[" + path + L"]" + kLineEnd;
-  DWORD values = 0, longestName = 0, longestData = 0;
-  if (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, &longestName,
-                         &longestData, nullptr, nullptr) != ERROR_SUCCESS)
+  DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0, longestData = 0;
+  if (::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values,
+                         &longestName, &longestData, nullptr, nullptr) != ERROR_SUCCESS)
     return Result::Failed;
   std::vector<wchar_t> name(longestName + 1);
   std::vector<BYTE> data(longestData + sizeof(wchar_t));
-  for (DWORD index = 0;; ++index) {
+  for (DWORD index = 0; index < values; ++index) {
     DWORD nameLength = static_cast<DWORD>(name.size());
     DWORD size = static_cast<DWORD>(data.size());
     DWORD type = REG_NONE;
     LSTATUS status =
-        ::RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+        ::RegEnumValueW(key.get(), index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
     if (status == ERROR_MORE_DATA) {  // a value grew after the count: read it again, larger
       name.resize(name.size() * 2 + 256);
       data.resize(std::max<std::size_t>(data.size() * 2, size + sizeof(wchar_t)));
@@ -112,6 +126,14 @@ RegExport::Result AppendKey(HKEY key, const std::wstring& path, REGSAM view, std
     }
     if (status == ERROR_NO_MORE_ITEMS) break;
     if (status != ERROR_SUCCESS) return Result::Failed;
+    if (IsLinkValue(name.data(), nameLength, type)) {
+      text.resize(start);
+      if (held != nullptr) {
+        held->key = std::move(key);
+        held->link = true;
+      }
+      return Result::Missing;
+    }
     std::wstring line;
     if (!RegExport::ValueLine(std::wstring(name.data(), nameLength), type, data.data(), size, line))
       return Result::Failed;
@@ -121,18 +143,38 @@ RegExport::Result AppendKey(HKEY key, const std::wstring& path, REGSAM view, std
   text += kLineEnd;
   if (text.size() > limit) return Result::TooLarge;
 
-  std::vector<std::wstring> subkeys;
-  if (RegLink::ListSubkeys(key, subkeys) != ERROR_SUCCESS) return Result::Failed;
-  for (const std::wstring& sub : subkeys) {
-    OpenedKey child = OpenForExport(key, sub, view);
+  std::vector<std::wstring> names;
+  std::vector<wchar_t> subkey(std::max<DWORD>(longestSubkey + 1, 256));
+  for (DWORD index = 0; index < subkeys; ++index) {
+    DWORD length = static_cast<DWORD>(subkey.size());
+    const LSTATUS status =
+        ::RegEnumKeyExW(key.get(), index, subkey.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_MORE_DATA) {
+      subkey.resize(subkey.size() * 2);
+      --index;
+      continue;
+    }
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status != ERROR_SUCCESS) return Result::Failed;
+    names.emplace_back(subkey.data(), length);
+  }
+  for (const std::wstring& sub : names) {
+    OpenedKey child = OpenForExport(key.get(), sub, view, held != nullptr);
     if (child.status == ERROR_FILE_NOT_FOUND) continue;  // gone since the listing
     if (child.status != ERROR_SUCCESS) return Result::Failed;
-    if (RegLink::IsLink(child.key.get())) continue;
-    const std::wstring childPath = FileKeyName(RegLink::NativeName(child.key.get()));
+    const std::wstring childPath =
+        askNames ? FileKeyName(RegLink::NativeName(child.key.get())) : path + L"\\" + sub;
     if (childPath.empty()) return Result::Failed;
-    const Result result = AppendKey(child.key.get(), childPath, view, text, limit);
-    if (result != Result::Written) return result;
+    RegExport::HeldKey* childHeld = nullptr;
+    if (held != nullptr) {
+      held->children.emplace_back();
+      childHeld = &held->children.back();
+      childHeld->name = sub;
+    }
+    const Result result = AppendKey(std::move(child.key), childPath, view, askNames, text, limit, childHeld);
+    if (result != Result::Written && result != Result::Missing) return result;
   }
+  if (held != nullptr) held->key = std::move(key);
   return Result::Written;
 }
 
@@ -163,17 +205,28 @@ bool ValueLine(const std::wstring& name, DWORD type, const BYTE* data, DWORD siz
   return true;
 }
 
-Result AppendBranch(HKEY parent, const std::wstring& name, REGSAM view, std::wstring& text,
-                    std::size_t limitChars) {
-  OpenedKey branch = OpenForExport(parent, name, view);
+Result AppendBranch(HKEY root, HKEY parent, const std::wstring& name, REGSAM view, std::wstring& text,
+                    std::size_t limitChars, HeldKey* held) {
+  OpenedKey branch = OpenForExport(parent, name, view, held != nullptr);
   if (branch.status == ERROR_FILE_NOT_FOUND || branch.status == ERROR_PATH_NOT_FOUND) return Result::Missing;
   if (branch.status != ERROR_SUCCESS) return Result::Failed;
   if (RegLink::IsLink(branch.key.get())) return Result::Missing;  // a link goes as a link: nothing to keep
   const std::wstring path = FileKeyName(RegLink::NativeName(branch.key.get()));
   if (path.empty()) return Result::Failed;
   const std::size_t before = text.size();
-  const Result result = AppendKey(branch.key.get(), path, view, text, before + limitChars);
-  if (result != Result::Written) text.resize(before);
+  // In the process's own view of one hive nothing is redirected: a key opened as itself is its
+  // parent's name and its own. The 32-bit view and the merged classes may put a name elsewhere, so
+  // there the registry is asked where each key is.
+  const bool askNames = (view & KEY_WOW64_32KEY) || root == HKEY_CLASSES_ROOT;
+  HeldKey tree;
+  tree.name = name;
+  const Result result = AppendKey(std::move(branch.key), path, view, askNames, text, before + limitChars,
+                                  held != nullptr ? &tree : nullptr);
+  if (result != Result::Written) {
+    text.resize(before);
+    return result;
+  }
+  if (held != nullptr) *held = std::move(tree);
   return result;
 }
 

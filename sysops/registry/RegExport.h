@@ -8,6 +8,9 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
+
+#include "base/UniqueHandle.h"
 
 namespace RegExport {
 
@@ -18,11 +21,22 @@ enum class Result {
   Failed,    // a key or value could not be read or written as text: nothing appended
 };
 
-// Appends the branch `name` below the open `parent` (opened in `view`, the view flags in `view`)
-// to `text`. Keys are taken as themselves: a registry link inside the branch is not followed, and
-// not written (a registry file cannot hold one). `limitChars` bounds what this branch adds.
-Result AppendBranch(HKEY parent, const std::wstring& name, REGSAM view, std::wstring& text,
-                    std::size_t limitChars);
+// The keys of an exported branch, each held open as itself (with delete access where the key grants
+// it), so that the deletion that follows the export needs no second walk of its own.
+struct HeldKey {
+  UniqueHKey key;
+  std::wstring name;  // below the parent
+  bool link = false;  // a registry link: not exported, and removed as a link
+  std::vector<HeldKey> children;
+};
+
+// Appends the branch `name` below the open `parent` (opened in `view`, the view flags in `view`;
+// `root` the predefined key it lies under) to `text`. Keys are taken as themselves: a registry
+// link inside the branch is not followed, and not written (a registry file cannot hold one).
+// `limitChars` bounds what this branch adds. With `held`, the branch's keys are held there when
+// it is Written (and nothing is held otherwise).
+Result AppendBranch(HKEY root, HKEY parent, const std::wstring& name, REGSAM view, std::wstring& text,
+                    std::size_t limitChars, HeldKey* held = nullptr);
 
 // Appends the value `value` ("" for the default value) of the key `name` below `parent` to `text`,
 // under its key's line. Missing when the key (or a link in its place) or the value is not there.

@@ -15,6 +15,7 @@
 #include "logging/QvBrelLogging.h"
 #include "sysops/QvPrivilege.h"
 #include "sysops/UndoMaterial.h"
+#include "sysops/registry/RegExport.h"
 #include "sysops/registry/RegOpsSeam.h"
 
 namespace RegOpsSeam {
@@ -77,6 +78,22 @@ bool RemoveChild(HKEY parent, const std::wstring& name, const std::wstring& path
 }
 
 ChangeJournal& Journal() { return ChangeJournal::Instance(); }
+
+// RemoveChild over the keys the export held: each is deleted through its handle, leaves first. A
+// key the handle cannot delete (no delete access, or a sub-key made since the export) and every
+// link go by RemoveChild, with its take-over and its link handling.
+bool RemoveHeld(HKEY parent, RegExport::HeldKey& held, const std::wstring& path, HKEY root, REGSAM view) {
+  if (!held.link) {
+    bool removed = true;
+    for (RegExport::HeldKey& child : held.children)
+      removed = RemoveHeld(held.key.get(), child, path + L"\\" + child.name, root, view) && removed;
+    if (!removed) return false;
+    const LSTATUS status = RegLink::DeleteOpenKey(held.key.get());
+    if (status == ERROR_SUCCESS || IsMissing(status)) return true;
+  }
+  held.key.reset();
+  return RemoveChild(parent, held.name, path, root, view);
+}
 
 // A key with sub-keys refuses a single deletion: nothing of it goes, nothing is exported.
 bool HasSubkeys(HKEY key) {
@@ -327,14 +344,17 @@ bool RemoveBranch(const CheckedBranch& branch) {
       branch.Parent() != nullptr &&
       !IsMissing(RegLink::OpenOwnKey(branch.Parent(), branch.Name(), branch.View(), probe.put()));
   probe.reset();
-  if (present && !UndoMaterial::Instance().BeforeBranchDeletion(branch)) {
+  RegExport::HeldKey held;
+  if (present && !UndoMaterial::Instance().BeforeBranchDeletion(branch, &held)) {
     Journal().Record(L"registry.deleteBranch", BranchTarget(branch), ChangeResult::Failed, ERROR_CANCELLED);
     return false;
   }
   // One RegDeleteTreeW would follow a link inside the branch into its target, so the branch is
   // always walked; with handles relative to the parent that costs no more calls.
   const bool removed =
-      !present || RemoveChild(branch.Parent(), branch.Name(), branch.Text(), branch.Root(), branch.View());
+      !present ||
+      (held.key ? RemoveHeld(branch.Parent(), held, branch.Text(), branch.Root(), branch.View())
+                : RemoveChild(branch.Parent(), branch.Name(), branch.Text(), branch.Root(), branch.View()));
   Journal().Record(L"registry.deleteBranch", BranchTarget(branch),
                    !present  ? ChangeResult::Absent
                    : removed ? ChangeResult::Done

@@ -117,9 +117,14 @@ TEST(UndoMaterial, WhatTheToolDeletesComesBackByteForByteThroughRegImportInBothV
     ASSERT_TRUE(deep);
     const Bytes viewName = TextBytes(i == 0 ? L"64" : L"32");
     ASSERT_EQ(::RegSetValueExW(deep.get(), L"view", 0, REG_SZ, viewName.data(), 6), ERROR_SUCCESS);
+    UniqueHKey canary = scratch.Create(view, L"canary");
+    ASSERT_EQ(::RegSetValueExW(canary.get(), L"kept", 0, REG_SZ, viewName.data(), 6), ERROR_SUCCESS);
     UniqueHKey all = scratch.Open(view, KEY_READ);
     ReadContents(all.get(), L"", before[i]);
-    ASSERT_EQ(before[i].size(), 3 * values.size() + 7) << "every value, every key";
+    ASSERT_EQ(before[i].size(), 3 * values.size() + 9) << "every value, every key";
+    // A link inside the branch goes as a link: what it names stays, and nothing of it is exported.
+    MachineLink link(scratch.Child(L"branch\\link"), view, scratch.Child(L"canary"));
+    ASSERT_TRUE(link.Made());
 
     ASSERT_TRUE(RegOps::WipeBranch(HKEY_LOCAL_MACHINE, view, scratch.Child(L"branch")));
     ASSERT_TRUE(
@@ -132,6 +137,7 @@ TEST(UndoMaterial, WhatTheToolDeletesComesBackByteForByteThroughRegImportInBothV
     ASSERT_TRUE(RegOps::WipeBranch(HKEY_LOCAL_MACHINE, view, scratch.Child(L"missing")));
     ASSERT_TRUE(RegOps::DeleteKey(HKEY_LOCAL_MACHINE, view, scratch.Child(L"values"), L"missing"));
     EXPECT_FALSE(MachineKeyExists(scratch.Child(L"branch"), view));
+    EXPECT_FALSE(link.Exists());
   }
   const std::vector<std::wstring> files = UndoMaterial::Instance().Files();
   ASSERT_EQ(files, std::vector<std::wstring>{run.File(UndoMaterial::kRegistryFileName)});
@@ -143,6 +149,7 @@ TEST(UndoMaterial, WhatTheToolDeletesComesBackByteForByteThroughRegImportInBothV
   const std::wstring wide(reinterpret_cast<const wchar_t*>(text.data() + 2), (text.size() - 2) / 2);
   EXPECT_TRUE(wide.starts_with(L"Windows Registry Editor Version 5.00\r\n\r\n"));
   EXPECT_EQ(wide.find(L"missing"), std::wstring::npos);
+  EXPECT_EQ(wide.find(L"kept"), std::wstring::npos);
   std::wstring lower = wide;
   for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
   EXPECT_NE(lower.find(L"\\wow6432node\\"), std::wstring::npos) << "the 32-bit view under its own path";
@@ -158,7 +165,7 @@ TEST(UndoMaterial, WhatTheToolDeletesComesBackByteForByteThroughRegImportInBothV
   // A branch that does not fit in the limit adds nothing.
   std::wstring small;
   UniqueHKey parent = scratch.Open(KEY_WOW64_64KEY, KEY_READ);
-  EXPECT_EQ(RegExport::AppendBranch(parent.get(), L"branch", KEY_WOW64_64KEY, small, 100),
+  EXPECT_EQ(RegExport::AppendBranch(HKEY_LOCAL_MACHINE, parent.get(), L"branch", KEY_WOW64_64KEY, small, 100),
             RegExport::Result::TooLarge);
   EXPECT_TRUE(small.empty());
 }

@@ -69,8 +69,9 @@ TEST(RegExport, ALinkInsideTheBranchIsNeitherFollowedNorWritten) {
   ASSERT_TRUE(link.Made());
   std::wstring text;
   UniqueHKey parent = scratch.Open(KEY_WOW64_64KEY, KEY_READ);
-  ASSERT_EQ(RegExport::AppendBranch(parent.get(), L"branch", KEY_WOW64_64KEY, text, 1u << 20),
-            RegExport::Result::Written);
+  ASSERT_EQ(
+      RegExport::AppendBranch(HKEY_LOCAL_MACHINE, parent.get(), L"branch", KEY_WOW64_64KEY, text, 1u << 20),
+      RegExport::Result::Written);
   EXPECT_EQ(text.find(L"canary"), std::wstring::npos);
   EXPECT_EQ(text.find(L"\\link]"), std::wstring::npos);
 }
