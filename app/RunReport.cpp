@@ -3,12 +3,11 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
 #include <nlohmann/json.hpp>
 
 #include "app/RunRecord.h"
 #include "base/ChangeJournal.h"
+#include "base/UtcText.h"
 #include "base/Utf8.h"
 #include "logging/QvBrelLogging.h"
 #include "sysops/FileReplace.h"
@@ -20,15 +19,6 @@ namespace {
 
 // Keys in the order they are written.
 using Json = nlohmann::ordered_json;
-
-std::string Utc(const FILETIME& time) {
-  SYSTEMTIME utc{};
-  if (!::FileTimeToSystemTime(&time, &utc)) return {};
-  char text[32];
-  std::snprintf(text, sizeof(text), "%04u-%02u-%02uT%02u:%02u:%02uZ", utc.wYear, utc.wMonth, utc.wDay,
-                utc.wHour, utc.wMinute, utc.wSecond);
-  return text;
-}
 
 std::string ComputerName() {
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
@@ -78,8 +68,8 @@ std::string Document(int exitCode, int describedExitCode) {
   const Json document = {{"schema", 1},
                          {"version", QV_PRODUCT_VERSION},
                          {"computer", ComputerName()},
-                         {"started", Utc(record.Started())},
-                         {"ended", Utc(ended)},
+                         {"started", QvText::IsoUtc(record.Started())},
+                         {"ended", QvText::IsoUtc(ended)},
                          {"mode", record.Mode()},
                          {"exitCode", exitCode},
                          {"describedExitCode", describedExitCode},

@@ -97,6 +97,30 @@ bool RemoveLink(Entry& entry, const std::wstring& path) {
   return replaced;
 }
 
+// The entry `name` of a pinned folder: a file (deleted now, or at the next restart when it is in
+// use) or, with `folderEntry`, an empty folder; a link either way goes as a link.
+bool RemoveEntryIn(const FolderPins& folder, const std::wstring& name, bool folderEntry) {
+  if (!folder.Held()) return false;
+  const std::wstring path = folder.Resolved() + L"\\" + name;
+  Entry entry = Inspect(path);
+  switch (entry.kind) {
+    case Kind::Missing:
+      return true;
+    case Kind::Link:
+    case Kind::Followed:
+      return RemoveLink(entry, path);
+    case Kind::File:
+      if (folderEntry) return false;
+      if (!entry.inUse && DeleteByHandle(entry.handle.get())) return true;
+      return QvRestartSchedule::ScheduleDeletion(path);
+    case Kind::Folder:
+      // The disposition fails for a folder that is not empty.
+      return folderEntry && !entry.inUse && DeleteByHandle(entry.handle.get());
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 bool FolderPins::Pin(const std::wstring& root, const std::wstring& path, bool existingOnly) {
@@ -241,39 +265,11 @@ bool Path::RenameIn(const FolderPins& folder, const std::wstring& from, const st
 }
 
 bool Path::DeleteIn(const FolderPins& folder, const std::wstring& name) {
-  if (!folder.Held()) return false;
-  const std::wstring path = folder.Resolved() + L"\\" + name;
-  Entry entry = Inspect(path);
-  switch (entry.kind) {
-    case Kind::Missing:
-      return true;
-    case Kind::Link:
-    case Kind::Followed:
-      return RemoveLink(entry, path);
-    case Kind::File:
-      if (!entry.inUse && DeleteByHandle(entry.handle.get())) return true;
-      return QvRestartSchedule::ScheduleDeletion(path);
-    default:
-      return false;
-  }
+  return RemoveEntryIn(folder, name, false);
 }
 
 bool Path::RemoveEmptyFolderIn(const FolderPins& folder, const std::wstring& name) {
-  if (!folder.Held()) return false;
-  const std::wstring path = folder.Resolved() + L"\\" + name;
-  Entry entry = Inspect(path);
-  switch (entry.kind) {
-    case Kind::Missing:
-      return true;
-    case Kind::Link:
-    case Kind::Followed:
-      return RemoveLink(entry, path);
-    case Kind::Folder:
-      // The disposition fails for a folder that is not empty.
-      return !entry.inUse && DeleteByHandle(entry.handle.get());
-    default:
-      return false;
-  }
+  return RemoveEntryIn(folder, name, true);
 }
 
 }  // namespace QvBrelLogging::FileSystem

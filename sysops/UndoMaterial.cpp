@@ -2,7 +2,6 @@
 #include "sysops/UndoMaterial.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cwchar>
 #include <cwctype>
 
@@ -10,6 +9,7 @@
 #include "base/DirectoryListing.h"
 #include "base/SecurityAttributes.h"
 #include "base/UniqueHandle.h"
+#include "base/UtcText.h"
 #include "base/Utf8.h"
 #include "core/Status.h"
 #include "logging/LogFolder.h"
@@ -25,16 +25,6 @@ constexpr wchar_t kUndoFolder[] = L"Undo";
 // other users' registry data.
 constexpr wchar_t kUndoFolderSddl[] = L"D:(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)";
 constexpr char kFileListHeader[] = "path\tsize\tlastWrite\tsha256\tremoval\r\n";
-
-// "20261209T151602Z", the form every run folder's name starts with.
-std::wstring StampOf(const FILETIME& time) {
-  SYSTEMTIME utc{};
-  if (!::FileTimeToSystemTime(&time, &utc)) return {};
-  wchar_t text[24];
-  std::swprintf(text, 24, L"%04u%02u%02uT%02u%02u%02uZ", utc.wYear, utc.wMonth, utc.wDay, utc.wHour,
-                utc.wMinute, utc.wSecond);
-  return text;
-}
 
 // A run folder's name: a stamp, optionally "-<n>" for a second run within the same second.
 bool IsRunName(const std::wstring& name) {
@@ -63,15 +53,6 @@ std::vector<std::wstring> EntriesOf(const LogFiles::FolderPins& pins, bool folde
   while (listing.Next())
     if (listing.IsDirectory() == folders) names.emplace_back(listing.Name());
   return names;
-}
-
-std::string IsoTime(const FILETIME& time) {
-  SYSTEMTIME utc{};
-  if (!::FileTimeToSystemTime(&time, &utc)) return {};
-  char text[32];
-  std::snprintf(text, sizeof(text), "%04u-%02u-%02uT%02u:%02u:%02uZ", utc.wYear, utc.wMonth, utc.wDay,
-                utc.wHour, utc.wMinute, utc.wSecond);
-  return text;
 }
 
 // A path as one field: Windows names hold no control characters; one that comes from elsewhere
@@ -180,7 +161,7 @@ void UndoMaterial::ListDeletedFile(const FileFacts& facts, bool scheduled) {
   std::lock_guard lock(mutex_);
   if (!active_) return;
   const std::string line = Field(facts.path) + "\t" + std::to_string(facts.size) + "\t" +
-                           IsoTime(facts.lastWrite) + "\t" + QvText::ToUtf8(facts.sha256) + "\t" +
+                           QvText::IsoUtc(facts.lastWrite) + "\t" + QvText::ToUtf8(facts.sha256) + "\t" +
                            (scheduled ? "restart" : "deleted") + "\r\n";
   if (!OpenRunFolder() || !OpenFile(kFileListName, fileList_, kFileListHeader) ||
       !fileList_->Write(line.data(), line.size()))
@@ -228,7 +209,7 @@ bool UndoMaterial::OpenRunFolder() {
   folderState_ = FolderState::Refused;
   FILETIME started = started_;
   if (started.dwLowDateTime == 0 && started.dwHighDateTime == 0) ::GetSystemTimeAsFileTime(&started);
-  const std::wstring stamp = StampOf(started);
+  const std::wstring stamp = QvText::UtcStamp(started);
   SecurityAttributes security = SecurityAttributes::FromSddl(kUndoFolderSddl, true);
   LogFiles::FolderPins undo;
   if (stamp.empty() || !QvBrelLogging::PinBelowLogFolder(kUndoFolder, true, security.Get(), undo)) {

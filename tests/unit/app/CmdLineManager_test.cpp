@@ -88,7 +88,8 @@ TEST(HelpText, LinesByteForByte) {
       L"later products are skipped, exit code 1.\n"
       L"\t--msi-exit-codes             returns Windows Installer exit codes: 0 as 0, 99 as 3010 (1641 when "
       L"the "
-      L"restart was started), 2 as 1602, 4 as 1618, 1 as 1603, 3 as 5.\n";
+      L"restart was started), 2 as 1602, 4 as 1618, 1 as 1603, 3 as 5.\n"
+      L"\t--require-undo               skips a registry deletion whose undo export fails; its product fails.\n";
   EXPECT_EQ(FormatHelp(L"omnivo|logs", "bg|cs|zh-TW"), expected);
 }
 
