@@ -162,12 +162,6 @@ TEST(UndoMaterial, WhatTheToolDeletesComesBackByteForByteThroughRegImportInBothV
     ReadContents(all.get(), L"", after);
     EXPECT_EQ(after, before[i]) << "view " << i;
   }
-  // A branch that does not fit in the limit adds nothing.
-  std::wstring small;
-  UniqueHKey parent = scratch.Open(KEY_WOW64_64KEY, KEY_READ);
-  EXPECT_EQ(RegExport::AppendBranch(HKEY_LOCAL_MACHINE, parent.get(), L"branch", KEY_WOW64_64KEY, small, 100),
-            RegExport::Result::TooLarge);
-  EXPECT_TRUE(small.empty());
 }
 
 TEST(UndoMaterial, DeletedFilesAreListedWithSizeLastWriteAndDigestAndNothingElse) {
