@@ -1,6 +1,8 @@
 // Log file location, directories, rotation and the cross-process lock.
 #include "logging/FileContext.h"
 
+#include "base/PathText.h"
+
 #include "logging/QvBrelLogging.h"
 
 namespace QvBrelLogging {
@@ -163,15 +165,9 @@ bool FileContextBase::BuildLogPath(const std::wstring& folder, bool elevated) {
 bool FileContextBase::PinBelowLogFolder(const std::wstring& relative, bool create,
                                         SECURITY_ATTRIBUTES* security, FileSystem::FolderPins& pins) {
   pins.Release();
-  if (basePath_.empty() || relative.empty()) return false;
-  for (std::size_t start = 0;;) {
-    const std::size_t end = relative.find(L'\\', start);
-    const std::wstring component = relative.substr(start, end == std::wstring::npos ? end : end - start);
-    if (component.empty() || component == L"." || component == L"..") return false;
-    if (end == std::wstring::npos) break;
-    start = end + 1;
-  }
+  if (basePath_.empty() || relative.empty() || relative.back() == L'\\') return false;
   const std::wstring path = folder_ + L"\\" + relative;
+  if (QvPath::CheckCanonical(path) != QvPath::PathProblem::None) return false;
   if (create) {
     // As for the log folder: what exists is checked and held before anything is made inside it.
     FileSystem::FolderPins existing;

@@ -39,8 +39,8 @@ class FileContextBase {
   // The folder `relative` ("A\\B") below the log folder, pinned with the log folder's checks:
   // real folders all the way (with `create`, missing ones are made with `security` and a link in
   // the way is replaced) and, elevated, every one owned as the log folder must be. False, holding
-  // nothing, without a log folder, for a relative path with an empty, "." or ".." component, or
-  // on refusal.
+  // nothing, without a log folder, for a path that is not canonical (base/PathText.h), or on
+  // refusal.
   bool PinBelowLogFolder(const std::wstring& relative, bool create, SECURITY_ATTRIBUTES* security,
                          FileSystem::FolderPins& pins);
 

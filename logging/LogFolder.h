@@ -12,8 +12,9 @@ namespace QvBrelLogging {
 
 // Pins the folder `relative` ("Undo\<name>") below the log folder of the process's logger; with
 // `create`, missing folders are made with `security` and a link in the way is replaced by a real
-// folder. False, holding nothing, before logging is initialised, without a log folder, for an
-// empty, "." or ".." component, and when a folder is a link or has an untrusted owner.
+// folder. False, holding nothing, before logging is initialised, without a log folder, for a
+// path that is not canonical (no empty, ".", ".." or dot- or space-ending component), and
+// when a folder is a link or has an untrusted owner.
 bool PinBelowLogFolder(const std::wstring& relative, bool create, SECURITY_ATTRIBUTES* security,
                        FileSystem::FolderPins& pins);
 
