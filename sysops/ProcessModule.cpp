@@ -68,12 +68,20 @@ std::wstring FirstModulePath(DWORD processId) {
 // The executable of a process from its first module; empty for processes that cannot be read and
 // for those whose image name `candidate` rejects. The image name costs one question, so the module
 // is read only for processes that may match. (The image name is the long form: a program started
-// through an 8.3 path is matched by its long path only.)
+// through an 8.3 path is matched by its long path only.) A process that has only just started has
+// no loader list yet: its image name, which already matched, stands for the module, so a program
+// (or a service) starting while the run looks is not passed over.
 template <typename Candidate>
 std::wstring ExecutablePath(DWORD processId, Candidate&& candidate) {
   const std::wstring image = ImageName(processId);
   if (!image.empty() && !candidate(image)) return {};
-  return FirstModulePath(processId);
+  std::wstring module = FirstModulePath(processId);
+  if (module.empty() && !image.empty()) {
+    QV_BREL_LOG(QV_DEBUG, L"Modules of process [%lu] cannot be read yet; matching its image '%s'", processId,
+                image.c_str());
+    return image;
+  }
+  return module;
 }
 
 // Waits for all of them within one time-out (capped by the run's deadline), at most

@@ -19,6 +19,8 @@ struct ChildOptions {
   std::wstring extraEnvironment;
   // Standard error goes into the output file too (one stream, in the order written).
   bool errorsIntoOutput = false;
+  // Added to the creation flags, e.g. CREATE_SUSPENDED for a process whose loader has not run yet.
+  DWORD creationFlags = 0;
 };
 
 // A started child. Its standard output and error go to files of their own, not pipes: a child that
@@ -51,12 +53,13 @@ class ChildProcess {
     startup.hStdError = options.errorsIntoOutput ? output_.get() : errors_.get();
     PROCESS_INFORMATION info{};
     void* environmentBlock = environment.empty() ? nullptr : environment.data();
+    const DWORD flags = CREATE_UNICODE_ENVIRONMENT | options.creationFlags;
     const BOOL started =
         options.token != nullptr
             ? ::CreateProcessAsUserW(options.token, nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                     CREATE_UNICODE_ENVIRONMENT, environmentBlock, nullptr, &startup, &info)
-            : ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                               CREATE_UNICODE_ENVIRONMENT, environmentBlock, nullptr, &startup, &info);
+                                     flags, environmentBlock, nullptr, &startup, &info)
+            : ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, environmentBlock,
+                               nullptr, &startup, &info);
     if (!started) {
       startError_ = ::GetLastError();
       return;

@@ -87,11 +87,14 @@ TEST(ProcessModuleTest, TerminatesOnlyMatchingProcesses) {
     bool endsA;
     bool endsB;
     const char* result = "n:1 boolean:true";
+    // B has not begun to run: the system knows its image, its loader list does not exist yet.
+    bool freshB = false;
   };
   const std::string upperStem = Utf8(stem).substr(0, 3) == "qvp" ? "QVP" + Utf8(stem).substr(3) : "";
   const Case cases[] = {
       {"TerminateAllFromPath([[" + Utf8(prog) + "]])", true, false},
       {"TerminateAllFromPath([[" + Utf8(dir.Path()) + "\\PROGRAM\\]])", false, true},
+      {"TerminateAllFromPath([[" + Utf8(program) + "]])", false, true, "n:1 boolean:true", true},
       {"TerminateByPath([[" + Utf8(program) + "\\" + upperStem + "B.EXE]])", false, true},
       {"TerminateByName('" + upperStem + "A.EXE')", true, false},
       {"TerminateByNameMask('" + Utf8(stem) + "?.exe')", true, true},
@@ -107,7 +110,9 @@ TEST(ProcessModuleTest, TerminatesOnlyMatchingProcesses) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.call);
     ChildProcess a(L"\"" + paths[0] + L"\" 0 p:60000");
-    ChildProcess b(L"\"" + paths[1] + L"\" 0 p:60000");
+    ChildOptions options;
+    if (c.freshB) options.creationFlags = CREATE_SUSPENDED;
+    ChildProcess b(L"\"" + paths[1] + L"\" 0 p:60000", options);
     ASSERT_TRUE(a.Started() && b.Started());
     EXPECT_EQ(lua.Run("return Process." + c.call), c.result);
     EXPECT_EQ(a.Wait(c.endsA ? 5000 : 0), c.endsA);
