@@ -41,7 +41,7 @@ class Machine:
             return
         builder.start_session(self.prefix)
         self.running = True
-        self._wine("regedit", "/s", builder.zpath(self.template / "session.reg"))
+        self._import_file(self.template / "session.reg")
         for rows in self._planted:
             self._import(rows)
         # What an earlier session of this machine had deleted there stays deleted, as on Windows.
@@ -113,6 +113,12 @@ class Machine:
         self.running = False
         shutil.rmtree(self.root / "prefix", ignore_errors=True)
 
+    def _export_hku(self):
+        hku = snapshot.export_hku(self.prefix)
+        if not hku:  # HKU always holds the user's and the default hive: an empty one is a failed export
+            raise AssertionError("regedit could not export HKEY_USERS")
+        return hku
+
     def _wine(self, *args, timeout=120):
         return subprocess.run(["wine", *map(str, args)], env=snapshot.wine_env(self.prefix), stdin=subprocess.DEVNULL,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout)
@@ -120,6 +126,9 @@ class Machine:
     def _import(self, rows):
         path = self.root / f"plant{len(list(self.root.glob('plant*.reg')))}.reg"
         builder.write_reg(path, rows)
+        self._import_file(path)
+
+    def _import_file(self, path):
         # A loaded machine can lose a Wine start now and then: once more, then say so.
         for _ in range(2):
             if self._wine("regedit", "/s", builder.zpath(path)).returncode == 0:
@@ -177,7 +186,7 @@ class Machine:
     def snapshot(self):
         """A snapshot of the running machine; it is running again afterwards."""
         self.start()
-        procs, hku = snapshot.processes(self.prefix), snapshot.export_hku(self.prefix)
+        procs, hku = snapshot.processes(self.prefix), self._export_hku()
         self.stop()
         registry = dict(hku)
         registry.update(snapshot.read_hklm(self.prefix))
@@ -202,7 +211,7 @@ class Machine:
         if self.before is None:
             self.before = before or self.snapshot()
         self.start()
-        procs, hku = snapshot.processes(self.prefix), snapshot.export_hku(self.prefix)
+        procs, hku = snapshot.processes(self.prefix), self._export_hku()
         self.stop()
         registry = dict(hku)
         registry.update(snapshot.read_hklm(self.prefix))

@@ -118,9 +118,13 @@ def export_hku(prefix):
     """HKU of the running session (Wine keeps HKU\\S-1-5-18 and friends in memory only)."""
     with tempfile.TemporaryDirectory() as tmp:
         out = pathlib.Path(tmp) / "hku.reg"
-        subprocess.run(["wine", "regedit", "/e", "Z:" + str(out).replace("/", "\\"), "HKEY_USERS"],
-                       env=wine_env(prefix), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=120)
+        # A loaded machine can lose a Wine start now and then: once more before giving up.
+        for _ in range(2):
+            subprocess.run(["wine", "regedit", "/e", "Z:" + str(out).replace("/", "\\"), "HKEY_USERS"],
+                           env=wine_env(prefix), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=120)
+            if out.exists():
+                break
         if not out.exists():
             return {}
         raw = out.read_bytes()
