@@ -1,5 +1,4 @@
-// GetProcAddress with the function type the export really has, and the last error kept across
-// clean-up code.
+// GetProcAddress with the function type the export really has.
 #pragma once
 
 #include <windows.h>
@@ -13,15 +12,3 @@ Fn Get(HMODULE module, const char* name) {
 }
 
 }  // namespace QvProc
-
-// Saves the thread's last-error value and puts it back when the scope ends.
-class LastErrorKeeper {
- public:
-  LastErrorKeeper() : error_(::GetLastError()) {}
-  LastErrorKeeper(const LastErrorKeeper&) = delete;
-  LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
-  ~LastErrorKeeper() { ::SetLastError(error_); }
-
- private:
-  DWORD error_;
-};

@@ -2,7 +2,7 @@
 #include "base/RestartSchedule.h"
 
 #include "base/ChangeJournal.h"
-#include "base/ProcAddress.h"
+#include "base/LastErrorKeeper.h"
 
 #include <algorithm>
 #include <cwctype>

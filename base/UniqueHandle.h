@@ -6,6 +6,8 @@
 
 #include <utility>
 
+#include "base/LastErrorKeeper.h"
+
 namespace QvHandles {
 
 // Closing never disturbs the thread's last error: callers often log or return it afterwards.
@@ -24,17 +26,16 @@ class UniqueValue {
   ~UniqueValue() { reset(); }
 
   T get() const noexcept { return value_; }
-  bool valid() const noexcept { return value_ != Traits::Invalid(); }
+  bool valid() const noexcept { return IsValid(value_); }
   explicit operator bool() const noexcept { return valid(); }
 
-  T release() noexcept { return std::exchange(value_, Traits::Invalid()); }
+  [[nodiscard]] T release() noexcept { return std::exchange(value_, Traits::Invalid()); }
 
   void reset(T value = Traits::Invalid()) noexcept {
     T old = std::exchange(value_, value);
-    if (old != Traits::Invalid()) {
-      const DWORD lastError = ::GetLastError();
+    if (IsValid(old)) {
+      const LastErrorKeeper keep;
       Traits::Close(old);
-      ::SetLastError(lastError);
     }
   }
 
@@ -45,15 +46,28 @@ class UniqueValue {
   }
 
  private:
+  // Traits may name more than one invalid value; by default only their empty one is.
+  static bool IsValid(T value) noexcept {
+    if constexpr (requires { Traits::IsValid(value); })
+      return Traits::IsValid(value);
+    else
+      return value != Traits::Invalid();
+  }
+
   T value_ = Traits::Invalid();
 };
 
+// Handles closed with CloseHandle: some calls fail with NULL, others with INVALID_HANDLE_VALUE, so
+// both owners treat either as no handle. They differ only in the value an empty owner holds.
+inline bool IsKernelHandle(HANDLE h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
 struct NullHandleTraits {
   static HANDLE Invalid() noexcept { return nullptr; }
+  static bool IsValid(HANDLE h) noexcept { return IsKernelHandle(h); }
   static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
 };
 struct FileHandleTraits {
   static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(HANDLE h) noexcept { return IsKernelHandle(h); }
   static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
 };
 struct FindHandleTraits {

@@ -3,6 +3,7 @@
 
 #include <stdio.h>
 
+#include "base/LastErrorKeeper.h"
 #include "base/Utf8.h"
 #include "logging/LogLine.h"
 #include "logging/QvBrelLogging.h"

@@ -12,7 +12,7 @@
 #include "base/PathText.h"
 #include "base/WildcardMask.h"
 #include "base/ChangeJournal.h"
-#include "base/ProcAddress.h"
+#include "base/LastErrorKeeper.h"
 #include "core/RunDeadline.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"

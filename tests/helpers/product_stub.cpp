@@ -55,7 +55,7 @@ std::wstring OwnName() {
 
 // The service manager starts services itself; asking the dispatcher otherwise costs seconds.
 bool StartedByServiceManager() {
-  UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return false;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
