@@ -43,12 +43,31 @@ void LogFlush();
 
 }  // namespace QvBrelLogging
 
+namespace QvBrelLogging {
+
+// Where a record is asked for: the tag of a function, captured where QV_LOG_SITE is written. A
+// shared helper that takes one logs under the name of the function it works for.
+struct LogSite {
+  const char* tag;
+};
+
+namespace Detail {
+template <auto Tag>
+inline constexpr auto kTagOf = Tag;
+}  // namespace Detail
+
+}  // namespace QvBrelLogging
+
+// The enclosing function's tag as a LogSite, for a helper that logs on its behalf.
+#define QV_LOG_SITE          \
+  (::QvBrelLogging::LogSite{ \
+      ::QvBrelLogging::Detail::kTagOf<::QvBrelLogging::Detail::MakeLogTag(__PRETTY_FUNCTION__)>.text})
+
 // Tagged record with the enclosing function's qualified name, shortened at compile time.
-#define QV_BREL_LOG(level, ...)                                                                 \
-  do {                                                                                          \
-    static constexpr auto qvLogTag_ = ::QvBrelLogging::Detail::MakeLogTag(__PRETTY_FUNCTION__); \
-    ::QvBrelLogging::LogTagged((level), qvLogTag_.text, __VA_ARGS__);                           \
-  } while (0)
+#define QV_BREL_LOG(level, ...) QV_BREL_LOG_AT(QV_LOG_SITE, level, __VA_ARGS__)
+
+// Tagged record under the tag of `site` (a LogSite the caller captured).
+#define QV_BREL_LOG_AT(site, level, ...) ::QvBrelLogging::LogTagged((level), (site).tag, __VA_ARGS__)
 
 // Short level names for call sites.
 #define QV_FATAL ::QvBrelLogging::LevelFatal

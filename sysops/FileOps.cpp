@@ -83,7 +83,7 @@ bool EmptyAfterPlan(const QvPath::CheckedPath& path) {
 
 enum class Wiped { Deleted, Absent, Scheduled, Failed };
 
-Wiped WipeFile(const QvPath::CheckedPath& path, DWORD attributes) {
+Wiped WipeFile(QvBrelLogging::LogSite site, const QvPath::CheckedPath& path, DWORD attributes) {
   ClearReadOnly(path, attributes);
   if (FileOpsSeam::deleteFile(path.c_str())) return Wiped::Deleted;
   // The first refusal is the one worth reporting, not what the fall-backs ran into.
@@ -96,9 +96,8 @@ Wiped WipeFile(const QvPath::CheckedPath& path, DWORD attributes) {
     if (IsNotFound(::GetLastError())) return Wiped::Absent;
   }
   if (FileOpsInternal::DelayDelete(path)) return Wiped::Scheduled;
-  QvBrelLogging::LogTagged(QV_WARNING, "FileOpsInternal::TryWipeFile",
-                           L"Failed to remove file '%ls', error: %d", path.Display().c_str(),
-                           static_cast<int>(error));
+  QV_BREL_LOG_AT(site, QV_WARNING, L"Failed to remove file '%ls', error: %d", path.Display().c_str(),
+                 static_cast<int>(error));
   return Wiped::Failed;
 }
 
@@ -109,6 +108,8 @@ namespace FileOpsInternal {
 // The forced removal's policy for the tree walk: every fall-back, every failure logged.
 class ForcedRemoval : public QvPath::WalkPolicy {
  public:
+  // The walk's own records carry the name of the removal it serves.
+  explicit ForcedRemoval(QvBrelLogging::LogSite site) : site_(site) {}
   bool RemoveFile(const QvPath::CheckedPath& path, DWORD attributes) override {
     return TryWipeFile(path, attributes);
   }
@@ -118,10 +119,11 @@ class ForcedRemoval : public QvPath::WalkPolicy {
     return true;  // a partial repair may be enough: one more try either way
   }
   void ListingFailed(const QvPath::CheckedPath& path, DWORD error) override {
-    // Reported under the name of the removal the walk serves, as it always was.
-    QvBrelLogging::LogTagged(QV_WARNING, "FileOpsInternal::TryWipeRecursive",
-                             L"Failed to enumerate: '%ls': %lu", path.Display().c_str(), error);
+    QV_BREL_LOG_AT(site_, QV_WARNING, L"Failed to enumerate: '%ls': %lu", path.Display().c_str(), error);
   }
+
+ private:
+  QvBrelLogging::LogSite site_;
 };
 
 bool DelayDelete(const QvPath::CheckedPath& path) {
@@ -140,7 +142,7 @@ bool TryWipeFile(const QvPath::CheckedPath& path, DWORD attributes) {
   if (path.empty()) return false;
   UndoMaterial& undo = UndoMaterial::Instance();
   const UndoMaterial::FileFacts facts = undo.DescribeFile(path.System(), path.Display());
-  const Wiped wiped = WipeFile(path, attributes);
+  const Wiped wiped = WipeFile(QV_LOG_SITE, path, attributes);
   if (wiped == Wiped::Deleted || wiped == Wiped::Scheduled)
     undo.ListDeletedFile(facts, wiped == Wiped::Scheduled);
   return wiped != Wiped::Failed;
@@ -164,7 +166,7 @@ bool TryWipeDirectory(const QvPath::CheckedPath& path) {
 }
 
 bool TryWipeRecursive(const QvPath::CheckedPath& path) {
-  ForcedRemoval policy;
+  ForcedRemoval policy(QV_LOG_SITE);
   return QvPath::TreeWalk::Remove(path, policy);
 }
 

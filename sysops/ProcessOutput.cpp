@@ -42,7 +42,12 @@ void ProcessOutputLogger::Run() {
   // Without our copy of the write end, the read ends once the child and whatever inherited the
   // handle from it have exited.
   writePipe_.reset();
-  thread_.reset(::CreateThread(nullptr, 0, ReaderThread, this, 0, nullptr));
+  // The reader's records carry the name of this function's thread routine.
+  LPTHREAD_START_ROUTINE reader = [](void* self) -> DWORD {
+    static_cast<ProcessOutputLogger*>(self)->Read(QV_LOG_SITE);
+    return 0;
+  };
+  thread_.reset(::CreateThread(nullptr, 0, reader, this, 0, nullptr));
   if (!thread_) QV_BREL_LOG(QV_ERROR, L"Failed to start the output reader: %lu", ::GetLastError());
 }
 
@@ -69,11 +74,6 @@ void ProcessOutputLogger::EndReader() {
   thread_.reset();
 }
 
-DWORD WINAPI ProcessOutputLogger::ReaderThread(void* self) {
-  static_cast<ProcessOutputLogger*>(self)->Read();
-  return 0;
-}
-
 void ProcessOutputLogger::Emit(const std::string& line) const {
   if (line.empty()) return;
   // Logged as wide text: the logger would read narrow text in the ANSI code page, not as UTF-8.
@@ -82,7 +82,7 @@ void ProcessOutputLogger::Emit(const std::string& line) const {
   QvBrelLogging::LogMessage(QV_INFO, L"[%s] %s", logName_.c_str(), text.c_str());
 }
 
-void ProcessOutputLogger::Read() {
+void ProcessOutputLogger::Read(QvBrelLogging::LogSite site) {
   char buffer[4096];
   std::string pending;
   while (!stop_) {
@@ -91,8 +91,7 @@ void ProcessOutputLogger::Read() {
       const DWORD error = ::GetLastError();
       // A broken pipe is the normal end; a cancelled read is our own stop.
       if (error != ERROR_BROKEN_PIPE && !(error == ERROR_OPERATION_ABORTED && stop_))
-        QvBrelLogging::LogTagged(QV_ERROR, "Lua::Process::ProcessOutputLogger::Run::<lambda_1>::operator ()",
-                                 L"Failed ReadFile: %lu", error);
+        QV_BREL_LOG_AT(site, QV_ERROR, L"Failed ReadFile: %lu", error);
       break;
     }
     buffer[read] = '\0';

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/UniqueHandle.h"
+#include "logging/QvBrelLogging.h"
 
 namespace Lua::Process {
 
@@ -53,8 +54,7 @@ class ProcessOutputLogger final : public ProcessOutputRedirector {
   static constexpr DWORD kDrainMs = 2000;
 
  private:
-  static DWORD WINAPI ReaderThread(void* self);
-  void Read();
+  void Read(QvBrelLogging::LogSite site);
   void Emit(const std::string& line) const;
   void EndReader();
 

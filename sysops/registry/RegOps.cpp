@@ -46,34 +46,38 @@ std::vector<std::wstring> ListSubkeys(HKEY key) {
 }
 
 // Removes parent\name (path is its text) and everything below it, never through a link.
-bool RemoveChild(HKEY parent, const std::wstring& name, const std::wstring& path, HKEY root, REGSAM view) {
+bool RemoveChild(QvBrelLogging::LogSite site, HKEY parent, const std::wstring& name, const std::wstring& path,
+                 HKEY root, REGSAM view) {
   UniqueHKey key;
   LSTATUS status = RegLink::OpenOwnKey(parent, name, kRemove | view, key.put());
   // The take-over works by name and would follow a link that refuses opening into its target.
   if (status == ERROR_ACCESS_DENIED && RegLink::ResolvesElsewhere(parent, name, view)) {
-    QV_BREL_LOG(QV_WARNING, L"Refusing to take over '%s': it is a registry link", path.c_str());
+    QV_BREL_LOG_AT(site, QV_WARNING, L"Refusing to take over '%s': it is a registry link", path.c_str());
     return false;
   }
   if (status == ERROR_ACCESS_DENIED) {
     const DWORD error = RegOps::TakeOwnership(root, view, path);
     if (error != ERROR_SUCCESS)
-      QV_BREL_LOG(QV_WARNING, L"TakeOwnership failed for '%s': %lu", path.c_str(), error);
+      QV_BREL_LOG_AT(site, QV_WARNING, L"TakeOwnership failed for '%s': %lu", path.c_str(), error);
     else
       status = RegLink::OpenOwnKey(parent, name, kRemove | view, key.put());
   }
   if (IsMissing(status)) return true;
   const bool link = status == ERROR_SUCCESS && RegLink::IsLink(key.get());
   // A link inside a family branch is no family data: only the link goes, never what it names.
-  if (link) QV_BREL_LOG(QV_WARNING, L"Removing registry link '%s' as a link: its target stays", path.c_str());
+  if (link)
+    QV_BREL_LOG_AT(site, QV_WARNING, L"Removing registry link '%s' as a link: its target stays",
+                   path.c_str());
   if (status == ERROR_SUCCESS && !link) {
     bool removed = true;
     for (const std::wstring& sub : ListSubkeys(key.get()))
-      removed = RemoveChild(key.get(), sub, path + L"\\" + sub, root, view) && removed;
+      removed = RemoveChild(site, key.get(), sub, path + L"\\" + sub, root, view) && removed;
     if (!removed) return false;
   }
   if (status == ERROR_SUCCESS) status = RegLink::DeleteOpenKey(key.get());
   if (status == ERROR_SUCCESS || IsMissing(status)) return true;
-  QV_BREL_LOG(QV_ERROR, L"Failed to delete '%s': %d", path.c_str(), static_cast<int>(RegResultOf(status)));
+  QV_BREL_LOG_AT(site, QV_ERROR, L"Failed to delete '%s': %d", path.c_str(),
+                 static_cast<int>(RegResultOf(status)));
   return false;
 }
 
@@ -82,17 +86,18 @@ ChangeJournal& Journal() { return ChangeJournal::Instance(); }
 // RemoveChild over the keys the export held: each is deleted through its handle, leaves first. A
 // key the handle cannot delete (no delete access, or a sub-key made since the export) and every
 // link go by RemoveChild, with its take-over and its link handling.
-bool RemoveHeld(HKEY parent, RegExport::HeldKey& held, const std::wstring& path, HKEY root, REGSAM view) {
+bool RemoveHeld(QvBrelLogging::LogSite site, HKEY parent, RegExport::HeldKey& held, const std::wstring& path,
+                HKEY root, REGSAM view) {
   if (!held.link) {
     bool removed = true;
     for (RegExport::HeldKey& child : held.children)
-      removed = RemoveHeld(held.key.get(), child, path + L"\\" + child.name, root, view) && removed;
+      removed = RemoveHeld(site, held.key.get(), child, path + L"\\" + child.name, root, view) && removed;
     if (!removed) return false;
     const LSTATUS status = RegLink::DeleteOpenKey(held.key.get());
     if (status == ERROR_SUCCESS || IsMissing(status)) return true;
   }
   held.key.reset();
-  return RemoveChild(parent, held.name, path, root, view);
+  return RemoveChild(site, parent, held.name, path, root, view);
 }
 
 // A key with sub-keys refuses a single deletion: nothing of it goes, nothing is exported.
@@ -334,6 +339,14 @@ bool RemoveByForce(HKEY root, REGSAM flags, const std::wstring& parent, const st
   return WipeBranch(root, flags, parent + L"\\" + child);
 }
 
+// The walk itself, whose records carry this function's name wherever the branch came from.
+bool RemoveByForce(const CheckedBranch& branch, RegExport::HeldKey& held) {
+  return held.key
+             ? RemoveHeld(QV_LOG_SITE, branch.Parent(), held, branch.Text(), branch.Root(), branch.View())
+             : RemoveChild(QV_LOG_SITE, branch.Parent(), branch.Name(), branch.Text(), branch.Root(),
+                           branch.View());
+}
+
 bool RemoveBranch(const CheckedBranch& branch) {
   if (Journal().Planning()) {
     PlanBranchRemoval(branch);
@@ -351,10 +364,7 @@ bool RemoveBranch(const CheckedBranch& branch) {
   }
   // One RegDeleteTreeW would follow a link inside the branch into its target, so the branch is
   // always walked; with handles relative to the parent that costs no more calls.
-  const bool removed =
-      !present ||
-      (held.key ? RemoveHeld(branch.Parent(), held, branch.Text(), branch.Root(), branch.View())
-                : RemoveChild(branch.Parent(), branch.Name(), branch.Text(), branch.Root(), branch.View()));
+  const bool removed = !present || RemoveByForce(branch, held);
   Journal().Record(L"registry.deleteBranch", BranchTarget(branch),
                    !present  ? ChangeResult::Absent
                    : removed ? ChangeResult::Done

@@ -1,9 +1,11 @@
-// Compile-time tag shortening of g++'s decorated names.
+// Compile-time tag shortening of g++'s decorated names, and tags handed to helpers.
 #include "logging/LogTag.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "logging/QvBrelLogging.h"
 
 namespace {
 
@@ -17,7 +19,11 @@ std::string AnonymousTag() {
   return tag.text;
 }
 
+// A shared helper reports under the tag of the function it works for.
+std::string HelperTag(QvBrelLogging::LogSite site) { return site.tag; }
+
 struct Widget {
+  std::string CallsHelper() { return HelperTag(QV_LOG_SITE); }
   std::string Member(int) const {
     static constexpr auto tag = MakeLogTag(__PRETTY_FUNCTION__);
     return tag.text;
@@ -53,4 +59,5 @@ TEST(LogTag, RealCompilerNames) {
   EXPECT_EQ(AnonymousTag(), "::AnonymousTag");
   EXPECT_EQ(Widget().Member(1), "::Widget::Member");
   EXPECT_EQ(Widget().FromLambda(), "::Widget::FromLambda::<lambda>");
+  EXPECT_EQ(Widget().CallsHelper(), "::Widget::CallsHelper");
 }
