@@ -18,7 +18,7 @@
 #include "ui/toolkit/ListView.h"
 #include "ui/toolkit/Spinner.h"
 #include "ui/toolkit/StaticLink.h"
-#include "ui/toolkit/Status.h"
+#include "ui/toolkit/StatusIcon.h"
 #include "ui/toolkit/TextBlock.h"
 
 class DialogChild : public QvUI::Dialog {
@@ -107,7 +107,7 @@ class DialogMessage : public DialogChild {
   INT_PTR OnCommand(int id, int code, HWND control) override;
 
  private:
-  QvUI::Status status_;
+  QvUI::StatusIcon status_;
   QvUI::TextBlock message_;
   QvUI::Button ok_;
   QvUI::Button cancel_;

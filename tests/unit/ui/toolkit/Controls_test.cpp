@@ -9,7 +9,7 @@
 #include "ui/toolkit/Button.h"
 #include "ui/toolkit/GdiPlus.h"
 #include "ui/toolkit/StaticLink.h"
-#include "ui/toolkit/Status.h"
+#include "ui/toolkit/StatusIcon.h"
 #include "ui/toolkit/Theme.h"
 
 namespace {
