@@ -13,7 +13,7 @@
 #include "base/PathText.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
-#include "sysops/DirectoryCreate.h"
+#include "sysops/FolderCreation.h"
 #include "sysops/FileOps.h"
 #include "sysops/QvPath.h"
 #include "sysops/WellKnownFolders.h"
