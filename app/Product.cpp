@@ -1,6 +1,7 @@
 // Detection and removal of one product through its uninstall script.
 #include "app/Product.h"
 
+#include "app/ScriptApi.h"
 #include "base/Utf8.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaUninstallScript.h"
@@ -23,7 +24,7 @@ int Product::GetPriority() const {
 std::wstring Product::GetScriptName() const { return scriptName_; }
 
 bool Product::Initialize(const std::wstring& scriptPath) {
-  script_ = std::make_unique<LuaUninstallScript>(QvText::ToUtf8(scriptPath));
+  script_ = std::make_unique<LuaUninstallScript>(QvText::ToUtf8(scriptPath), Lua::RegisterScriptApi);
   if (!script_->Initialize()) return false;
   if (!script_->IsValidScript()) return false;
   // Detection runs before the variant query, so DetectProduct may leave the variant in a global.

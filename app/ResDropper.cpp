@@ -13,7 +13,7 @@
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
 #include "logging/QvBrelLogging.h"
-#include "sysops/DirectoryCreate.h"
+#include "sysops/FolderCreation.h"
 
 namespace {
 

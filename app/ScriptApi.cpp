@@ -1,4 +1,6 @@
 // The modules of the script API, in the order every script state publishes them.
+#include "app/ScriptApi.h"
+
 #include "script/LuaApi.h"
 
 // One entry per module, in publishing order: Reg, Msi, Log, FileSystem, Process, Service,

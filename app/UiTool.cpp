@@ -20,7 +20,7 @@
 #include "core/QvOptionParser.h"
 #include "core/Settings.h"
 #include "logging/QvBrelLogging.h"
-#include "sysops/QvPath.h"
+#include "sysops/WorkingDirectory.h"
 #include "sysops/QvPrivilege.h"
 
 namespace {

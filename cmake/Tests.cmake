@@ -53,3 +53,11 @@ endforeach()
 
 # Folders include one way (base <- logging <- core <- script <- sysops <- ui <- app).
 add_test(NAME layers COMMAND ${QV_PYTHON} "${CMAKE_SOURCE_DIR}/tools/check-layers" "${CMAKE_SOURCE_DIR}")
+# The layer libraries link one way too: no object refers to a symbol only a higher layer defines
+# (the linker misses one when the program happens to pull the defining object in anyway).
+set(QV_LAYER_LIBRARIES)
+foreach(layer IN LISTS QV_LAYERS)
+  list(APPEND QV_LAYER_LIBRARIES "$<TARGET_FILE:qv_${layer}>")
+endforeach()
+add_test(NAME layer-links
+  COMMAND ${QV_PYTHON} "${CMAKE_SOURCE_DIR}/tools/check-layer-links" --nm "${CMAKE_NM}" ${QV_LAYER_LIBRARIES})

@@ -44,7 +44,7 @@ bool SameText(const std::wstring& a, const std::wstring& b) {
 
 }  // namespace
 
-FileContextBase::FileContextBase(std::unique_ptr<FileSystem::Path> fileSystem, std::wstring nameSpace,
+FileContextBase::FileContextBase(std::unique_ptr<LogFileIo::Path> fileSystem, std::wstring nameSpace,
                                  std::wstring component, std::wstring fileName, unsigned flags)
     : fileSystem_(std::move(fileSystem)),
       nameSpace_(std::move(nameSpace)),
@@ -81,7 +81,7 @@ std::wstring FileContextBase::QueryFolderOwner(const std::wstring&, HANDLE folde
   return Platform::GetOwnerSidString(folder);
 }
 
-bool FileContextBase::PinFolders(FileSystem::FolderPins& pins, bool existingOnly, const std::wstring& path) {
+bool FileContextBase::PinFolders(LogFileIo::FolderPins& pins, bool existingOnly, const std::wstring& path) {
   if (!pins.Pin(root_, path, existingOnly)) {
     if (path == folder_) ReportRefusal(L"'" + folder_ + L"' is not a chain of real folders");
     return false;
@@ -112,14 +112,14 @@ std::wstring FileContextBase::LeafName(int index) const {
   return GetFileName(index).substr(folder_.size() + 1);
 }
 
-void FileContextBase::RotateIn(const FileSystem::FolderPins& pins, int count) {
+void FileContextBase::RotateIn(const LogFileIo::FolderPins& pins, int count) {
   fileSystem_->DeleteIn(pins, LeafName(count));
   for (int i = count - 1; i >= 0; --i) fileSystem_->RenameIn(pins, LeafName(i), LeafName(i + 1));
 }
 
 void FileContextBase::Rotate(int count) {
   if (guarded_) {
-    FileSystem::FolderPins pins;
+    LogFileIo::FolderPins pins;
     if (!basePath_.empty() && PinFolders(pins)) RotateIn(pins, count);
     return;
   }
@@ -149,10 +149,10 @@ bool FileContextBase::BuildLogPath(const std::wstring& folder, bool elevated) {
   if (elevated) {
     // Folders someone already made are checked before anything is made inside them, and held so
     // that none is swapped while the rest is made.
-    FileSystem::FolderPins existing;
+    LogFileIo::FolderPins existing;
     if (!PinFolders(existing, true)) return false;
     if (!fileSystem_->CreateDirectories(path, folder.size() + 1, Security())) return false;
-    FileSystem::FolderPins pins;
+    LogFileIo::FolderPins pins;
     if (!PinFolders(pins)) return false;
   } else if (!fileSystem_->CreateDirectories(path, folder.size() + 1, Security())) {
     return false;
@@ -163,14 +163,14 @@ bool FileContextBase::BuildLogPath(const std::wstring& folder, bool elevated) {
 }
 
 bool FileContextBase::PinBelowLogFolder(const std::wstring& relative, bool create,
-                                        SECURITY_ATTRIBUTES* security, FileSystem::FolderPins& pins) {
+                                        SECURITY_ATTRIBUTES* security, LogFileIo::FolderPins& pins) {
   pins.Release();
   if (basePath_.empty() || relative.empty() || relative.back() == L'\\') return false;
   const std::wstring path = folder_ + L"\\" + relative;
   if (QvPath::CheckCanonical(path) != QvPath::PathProblem::None) return false;
   if (create) {
     // As for the log folder: what exists is checked and held before anything is made inside it.
-    FileSystem::FolderPins existing;
+    LogFileIo::FolderPins existing;
     if (guarded_ && !PinFolders(existing, true, path)) return false;
     if (!fileSystem_->CreateDirectories(path, folder_.size() + 1, security)) return false;
   }
@@ -182,7 +182,7 @@ std::wstring FileContextBase::GetFileName(int index) const {
   return basePath_ + L"." + std::to_wstring(index) + L".log";
 }
 
-FileContext::FileContext(std::unique_ptr<FileSystem::Path> fileSystem, std::wstring nameSpace,
+FileContext::FileContext(std::unique_ptr<LogFileIo::Path> fileSystem, std::wstring nameSpace,
                          std::wstring component, std::wstring fileName, int level, unsigned flags)
     : FileContextBase(std::move(fileSystem), std::move(nameSpace), std::move(component), std::move(fileName),
                       flags),
@@ -241,11 +241,11 @@ int FileContext::GetLevel() {
   return static_cast<int>(level);
 }
 
-bool FileContext::OpenFile(const FileSystem::FolderPins& pins) {
+bool FileContext::OpenFile(const LogFileIo::FolderPins& pins) {
   return guarded_ ? file_->OpenIn(pins, LeafName(0), Security()) : file_->Open(GetFileName(0), Security());
 }
 
-bool FileContext::OpenCurrent(const FileSystem::FolderPins& pins) {
+bool FileContext::OpenCurrent(const LogFileIo::FolderPins& pins) {
   if (!OpenFile(pins)) return false;
   // The current file may still hold lines (a rotation that could not move it away): append.
   file_->SeekToEnd();
@@ -259,7 +259,7 @@ bool FileContext::EnsureOpen() {
   }
   if (basePath_.empty()) return false;
   // Held until the file is open again: its folders cannot be swapped meanwhile.
-  FileSystem::FolderPins pins;
+  LogFileIo::FolderPins pins;
   if (guarded_ && !PinFolders(pins)) return false;
   if (OpenFile(pins)) {
     if (file_->SeekToEnd() < sizeLimit_) return true;
@@ -283,7 +283,7 @@ void FileContext::SafeDelete(const std::wstring& path) {
   const std::size_t separator = path.rfind(L'\\');
   if (basePath_.empty() || separator == std::wstring::npos || !SameText(path.substr(0, separator), folder_))
     return;
-  FileSystem::FolderPins pins;
+  LogFileIo::FolderPins pins;
   if (!PinFolders(pins)) return;
   const std::wstring name = path.substr(separator + 1);
   const std::wstring aside = name + suffix;

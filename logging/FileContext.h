@@ -10,15 +10,15 @@
 #include <string_view>
 
 #include "base/SecurityAttributes.h"
-#include "logging/FileSystem.h"
+#include "logging/LogFileIo.h"
 #include "logging/LogPlatform.h"
 
 namespace QvBrelLogging {
 
 class FileContextBase {
  public:
-  FileContextBase(std::unique_ptr<FileSystem::Path> fileSystem, std::wstring nameSpace,
-                  std::wstring component, std::wstring fileName, unsigned flags);
+  FileContextBase(std::unique_ptr<LogFileIo::Path> fileSystem, std::wstring nameSpace, std::wstring component,
+                  std::wstring fileName, unsigned flags);
   FileContextBase(const FileContextBase&) = delete;
   FileContextBase& operator=(const FileContextBase&) = delete;
   virtual ~FileContextBase();
@@ -42,7 +42,7 @@ class FileContextBase {
   // nothing, without a log folder, for a path that is not canonical (base/PathText.h), or on
   // refusal.
   bool PinBelowLogFolder(const std::wstring& relative, bool create, SECURITY_ATTRIBUTES* security,
-                         FileSystem::FolderPins& pins);
+                         LogFileIo::FolderPins& pins);
 
   // Directory plus file name without extension; empty until resolved or when resolving failed.
   const std::wstring& GetBasePath() const { return basePath_; }
@@ -62,18 +62,18 @@ class FileContextBase {
   // Pins the known folder and every folder down to the log folder and checks their owners; false,
   // holding nothing, on refusal. With `existingOnly`, pins and checks only what exists up to the
   // first missing folder or link.
-  bool PinFolders(FileSystem::FolderPins& pins, bool existingOnly = false) {
+  bool PinFolders(LogFileIo::FolderPins& pins, bool existingOnly = false) {
     return PinFolders(pins, existingOnly, folder_);
   }
   // The same for `path`, the log folder or a folder below it.
-  bool PinFolders(FileSystem::FolderPins& pins, bool existingOnly, const std::wstring& path);
-  void RotateIn(const FileSystem::FolderPins& pins, int count);
+  bool PinFolders(LogFileIo::FolderPins& pins, bool existingOnly, const std::wstring& path);
+  void RotateIn(const LogFileIo::FolderPins& pins, int count);
   // GetFileName(index) without the folder.
   std::wstring LeafName(int index) const;
   // Tells the debugger, once per context, why there is no log file.
   void ReportRefusal(const std::wstring& reason);
 
-  std::unique_ptr<FileSystem::Path> fileSystem_;
+  std::unique_ptr<LogFileIo::Path> fileSystem_;
   std::wstring nameSpace_;
   std::wstring component_;
   std::wstring fileName_;
@@ -93,7 +93,7 @@ class FileContextBase {
 class FileContext : public FileContextBase {
  public:
   // Touches nothing on disk; `level` is the default for the "LogLevel" value.
-  FileContext(std::unique_ptr<FileSystem::Path> fileSystem, std::wstring nameSpace, std::wstring component,
+  FileContext(std::unique_ptr<LogFileIo::Path> fileSystem, std::wstring nameSpace, std::wstring component,
               std::wstring fileName, int level, unsigned flags);
   ~FileContext() override;
 
@@ -117,13 +117,13 @@ class FileContext : public FileContextBase {
  private:
   bool AcquireMutex();
   // Through `pins` when guarded.
-  bool OpenFile(const FileSystem::FolderPins& pins);
-  bool OpenCurrent(const FileSystem::FolderPins& pins);
+  bool OpenFile(const LogFileIo::FolderPins& pins);
+  bool OpenCurrent(const LogFileIo::FolderPins& pins);
 
   int level_;
   UniqueHandle mutex_;
   std::int64_t sizeLimit_ = 50 * 1024;
-  std::unique_ptr<FileSystem::File> file_;
+  std::unique_ptr<LogFileIo::File> file_;
 };
 
 }  // namespace QvBrelLogging

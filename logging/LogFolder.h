@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "logging/FileSystem.h"
+#include "logging/LogFileIo.h"
 
 namespace QvBrelLogging {
 
@@ -16,7 +16,7 @@ namespace QvBrelLogging {
 // path that is not canonical (no empty, ".", ".." or dot- or space-ending component), and
 // when a folder is a link or has an untrusted owner.
 bool PinBelowLogFolder(const std::wstring& relative, bool create, SECURITY_ATTRIBUTES* security,
-                       FileSystem::FolderPins& pins);
+                       LogFileIo::FolderPins& pins);
 
 // The folder the log file is written to; empty while there is none.
 std::wstring LogFolder();

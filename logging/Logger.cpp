@@ -144,7 +144,7 @@ std::unique_ptr<FileContext> LoggerWin::CreateContext(const std::wstring& nameSp
                                                       const std::wstring& component,
                                                       const std::wstring& fileName, int level,
                                                       unsigned flags) {
-  return std::make_unique<FileContext>(std::make_unique<FileSystem::Path>(), nameSpace, component, fileName,
+  return std::make_unique<FileContext>(std::make_unique<LogFileIo::Path>(), nameSpace, component, fileName,
                                        level, flags);
 }
 
@@ -178,7 +178,7 @@ bool LoggerWin::IsDisabled(int level) {
 }
 
 bool LoggerWin::PinBelowLogFolder(const std::wstring& relative, bool create, SECURITY_ATTRIBUTES* security,
-                                  FileSystem::FolderPins& pins) {
+                                  LogFileIo::FolderPins& pins) {
   LastErrorKeeper keepError;
   std::lock_guard lock(mutex_);
   return context_ && context_->PinBelowLogFolder(relative, create, security, pins);

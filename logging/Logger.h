@@ -64,7 +64,7 @@ class LoggerWin : public Logger {
   int BannerLevel() override;
   // FileContextBase::PinBelowLogFolder of the context; false before initialisation.
   bool PinBelowLogFolder(const std::wstring& relative, bool create, SECURITY_ATTRIBUTES* security,
-                         FileSystem::FolderPins& pins);
+                         LogFileIo::FolderPins& pins);
   // The log folder, the folder of the base path; empty while unresolved.
   std::wstring LogFolder();
   virtual std::unique_ptr<FileContext> CreateContext(const std::wstring& nameSpace,

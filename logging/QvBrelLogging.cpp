@@ -66,7 +66,7 @@ void LogUninit() { TheLogger().Uninit(); }
 void LogFlush() { TheLogger().Flush(); }
 
 bool PinBelowLogFolder(const std::wstring& relative, bool create, SECURITY_ATTRIBUTES* security,
-                       FileSystem::FolderPins& pins) {
+                       LogFileIo::FolderPins& pins) {
   return TheLogger().PinBelowLogFolder(relative, create, security, pins);
 }
 

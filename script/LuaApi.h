@@ -12,9 +12,8 @@
 namespace Lua {
 
 // Every module of the script API is a namespace Lua::<Module> with a `void Register(lua_State*)`
-// that registers the module's constants first and then its table. RegisterScriptApi calls them in
-// the published order (the list lives in app/ScriptApi.cpp).
-void RegisterScriptApi(lua_State* state);
+// that registers the module's constants first and then its table. The list, in publishing order, is
+// the application's (app/ScriptApi.h); it hands it to each script host it makes.
 
 // Stores a fresh table of the null-terminated natives (no upvalues) as the global `name`.
 void RegisterModule(lua_State* state, const char* name, const luaL_Reg* functions);

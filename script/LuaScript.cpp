@@ -204,8 +204,8 @@ void InstallHostFunctions(lua_State* state) {
 
 }  // namespace
 
-LuaScript::LuaScript(std::string path, std::string source)
-    : path_(std::move(path)), source_(std::move(source)) {}
+LuaScript::LuaScript(std::string path, ScriptApi api, std::string source)
+    : path_(std::move(path)), api_(api), source_(std::move(source)) {}
 
 LuaScript::~LuaScript() = default;
 
@@ -232,7 +232,7 @@ bool LuaScript::InitializeLuaState() {
   SetPackageField(state, "cpath", QvText::ToAnsi(QvText::FromUtf8(directory)) + "\\?.dll");
   lua_pushlstring(state, directory.data(), directory.size());
   lua_setglobal(state, "CurrentScriptDir");
-  Lua::RegisterScriptApi(state);
+  if (api_ != nullptr) api_(state);
   return true;
 }
 

@@ -7,13 +7,17 @@
 
 #include "script/Lua.h"
 
+// Publishes the script API's modules into a new state. The host's owner hands it in: most modules
+// live in the layers above the host, which the host must not name.
+using ScriptApi = void (*)(lua_State* state);
+
 class LuaScript {
  public:
   // `path` is the script file in UTF-8, the encoding of every string of the script API; the file is
   // read through the wide-character API (at most 16 MiB) and loaded under "@" + path. A non-empty
-  // `source` is loaded instead of the file, under `path` as the chunk name. No state exists until
-  // Initialize.
-  explicit LuaScript(std::string path, std::string source = {});
+  // `source` is loaded instead of the file, under `path` as the chunk name. `api` publishes the
+  // script API into every state made. No state exists until Initialize.
+  LuaScript(std::string path, ScriptApi api, std::string source = {});
   LuaScript(const LuaScript&) = delete;
   LuaScript& operator=(const LuaScript&) = delete;
   virtual ~LuaScript();
@@ -45,6 +49,7 @@ class LuaScript {
   };
 
   std::string path_;
+  ScriptApi api_;
   std::string source_;
   std::unique_ptr<lua_State, StateCloser> state_;
 };

@@ -8,8 +8,8 @@
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
 
-LuaUninstallScript::LuaUninstallScript(std::string path, std::string source)
-    : LuaScript(std::move(path), std::move(source)) {}
+LuaUninstallScript::LuaUninstallScript(std::string path, ScriptApi api, std::string source)
+    : LuaScript(std::move(path), api, std::move(source)) {}
 
 LuaUninstallScript::~LuaUninstallScript() = default;
 

@@ -10,7 +10,7 @@ class LuaUninstallScript : public LuaScript {
  public:
   static constexpr int32_t kDefaultPriority = 50;
 
-  explicit LuaUninstallScript(std::string path, std::string source = {});
+  LuaUninstallScript(std::string path, ScriptApi api, std::string source = {});
   ~LuaUninstallScript() override;
 
   // LuaScript::Initialize, then the priority from GetPriority when the script defines it (only an

@@ -11,11 +11,11 @@
 #include "base/RestartSchedule.h"
 #include "base/PathGuard.h"
 #include "base/PathText.h"
+#include "base/SystemPath.h"
 #include "logging/QvBrelLogging.h"
 #include "script/LuaApi.h"
-#include "sysops/DirectoryCreate.h"
+#include "sysops/FolderCreation.h"
 #include "sysops/FileOps.h"
-#include "sysops/QvPath.h"
 #include "sysops/WellKnownFolders.h"
 #include "sysops/registry/Win32RegistryForPath.h"
 

@@ -18,7 +18,7 @@
 
 namespace {
 
-namespace LogFiles = QvBrelLogging::FileSystem;
+namespace LogFiles = QvBrelLogging::LogFileIo;
 
 constexpr wchar_t kUndoFolder[] = L"Undo";
 // Full access for SYSTEM and Administrators only, nothing inherited from above: the exports hold

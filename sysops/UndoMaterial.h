@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "logging/FileSystem.h"
+#include "logging/LogFileIo.h"
 #include "sysops/registry/BranchGuard.h"
 #include "sysops/registry/RegExport.h"
 
@@ -75,7 +75,7 @@ class UndoMaterial {
   // to do without it. True when the deletion may go ahead.
   bool Keep(RegExport::Result result, const std::wstring& text, const std::wstring& target, bool& written);
   bool OpenRunFolder();
-  bool OpenFile(const wchar_t* name, std::unique_ptr<QvBrelLogging::FileSystem::File>& file,
+  bool OpenFile(const wchar_t* name, std::unique_ptr<QvBrelLogging::LogFileIo::File>& file,
                 const std::string& firstBytes);
   void RemoveOldRuns();
 
@@ -86,8 +86,8 @@ class UndoMaterial {
   FolderState folderState_ = FolderState::NotYet;
   std::wstring runName_;
   std::wstring folder_;
-  std::unique_ptr<QvBrelLogging::FileSystem::File> registryFile_;
-  std::unique_ptr<QvBrelLogging::FileSystem::File> fileList_;
+  std::unique_ptr<QvBrelLogging::LogFileIo::File> registryFile_;
+  std::unique_ptr<QvBrelLogging::LogFileIo::File> fileList_;
   std::vector<std::wstring> files_;
   // An export that repeats the one just written restores nothing more (a service's key exported
   // before the service is deleted and again before its key is).

@@ -10,6 +10,10 @@
 #include "core/DelayLoadedApis.h"
 #include "core/Settings.h"
 #include "logging/QvBrelLogging.h"
+#include "ui/MessagePage.h"
+#include "ui/ProductPage.h"
+#include "ui/ProgressPage.h"
+#include "ui/WelcomePage.h"
 #include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/Theme.h"
 

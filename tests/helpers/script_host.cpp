@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/ScriptApi.h"
 #include "base/Utf8.h"
 #include "script/Lua.h"
 #include "script/LuaUninstallScript.h"
@@ -56,7 +57,7 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "usage: script_host <script.lua> <chunk>\n");
     return 3;
   }
-  HostedScript script(QvText::ToUtf8(argv[1]));
+  HostedScript script(QvText::ToUtf8(argv[1]), Lua::RegisterScriptApi);
   if (!script.Initialize()) {
     std::fprintf(stderr, "the script did not load\n");
     return 1;

@@ -30,7 +30,7 @@
 #include "ui/toolkit/ListView.h"
 #include "ui/toolkit/Spinner.h"
 #include "ui/toolkit/StaticLink.h"
-#include "ui/toolkit/Status.h"
+#include "ui/toolkit/StatusIcon.h"
 #include "ui/toolkit/SystemApis.h"
 #include "ui/toolkit/TextBlock.h"
 #include "ui/toolkit/Theme.h"
@@ -224,7 +224,7 @@ class GalleryPage : public QvUI::Dialog {
         controls_.back()->Attach(window);
         break;
       case KindStatus: {
-        auto status = std::make_unique<QvUI::Status>();
+        auto status = std::make_unique<QvUI::StatusIcon>();
         status->Attach(window);
         status->SetKind(item.extra);
         controls_.push_back(std::move(status));

@@ -28,6 +28,9 @@
 #include "tests/support/FakeProduct.h"
 #include "tests/support/UserLook.h"
 #include "ui/GuiManager.h"
+#include "ui/MessagePage.h"
+#include "ui/ProductPage.h"
+#include "ui/WelcomePage.h"
 #include "ui/toolkit/SystemApis.h"
 #include "ui/toolkit/ThemeSeam.h"
 

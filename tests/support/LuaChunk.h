@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/ScriptApi.h"
 #include "base/Utf8.h"
 #include "script/LuaApi.h"
 

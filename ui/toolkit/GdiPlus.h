@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "ui/toolkit/PathData.h"
+#include "ui/toolkit/VectorPath.h"
 
 namespace QvUI::Gdip {
 

@@ -1,4 +1,4 @@
-// Palette tables and the colour arithmetic behind them.
+// Palette table and the colour arithmetic behind it.
 #include "ui/toolkit/Palette.h"
 
 #include <algorithm>
@@ -7,92 +7,86 @@ namespace QvUI {
 
 namespace {
 
-constexpr Colour LightAccent = Hex(0x003CFF);
-constexpr Colour DarkAccent = Hex(0x99B1FF);
-
-uint32_t Channel(Colour colour, int shift) { return (colour >> shift) & 0xFF; }
+constexpr uint32_t Channel(Colour colour, int shift) { return (colour >> shift) & 0xFF; }
 
 template <typename F>
-Colour EachChannel(Colour colour, F f) {
+constexpr Colour EachChannel(Colour colour, F f) {
   return Rgb(f(Channel(colour, 0)), f(Channel(colour, 8)), f(Channel(colour, 16)));
 }
 
-// Colours that depend on the dark flag alone, in every mode.
-void SetFlagColours(Palette& p, bool isDark) {
-  p[1] = isDark ? Hex(0x668AFF) : Hex(0x99B1FF);
-  p[30] = isDark ? Hex(0x8EDBA8) : Hex(0x00A538);
-  p[31] = isDark ? Hex(0xFFDB8F) : Hex(0xE59C00);
-  p[32] = isDark ? Hex(0xE59192) : Hex(0xBF0001);
-  p[33] = isDark ? Hex(0xA0D0FF) : Hex(0x2693FF);
+constexpr uint32_t Percent(int percent) { return static_cast<uint32_t>(std::clamp(percent, 0, 100)); }
+
+constexpr Colour DarkenBy(Colour colour, int percent) {
+  const uint32_t p = Percent(percent);
+  return EachChannel(colour, [p](uint32_t c) { return c * (100 - p) / 100; });
 }
 
-Palette Light() {
-  Palette p{};
-  const Colour accent = LightAccent;
-  p[0] = Hex(0xFFFFFF);
-  p[2] = accent;
-  p[3] = Lighten(accent, 20);
-  p[4] = Lighten(accent, 50);
-  p[5] = Hex(0xACACAC);
-  p[6] = Hex(0xFFFFFF);
-  p[7] = Hex(0xF8F8F8);
-  p[8] = Hex(0xDFDFDF);
-  p[9] = Hex(0xF0F0F0);
-  p[10] = Hex(0x000000);
-  p[11] = Hex(0x3A3A3C);
-  p[12] = Hex(0x8A8A8A);
-  p[13] = Hex(0xFFFFFF);
-  p[14] = Hex(0x2C2C2E);
-  p[15] = accent;
-  p[16] = Hex(0x4B4B4B);
-  p[17] = accent;
-  p[18] = Lighten(accent, 20);
-  p[19] = Lighten(accent, 50);
-  p[20] = Hex(0x8A8A8A);
-  p[21] = Hex(0x3A3A3C);
-  p[22] = Hex(0x2C2C2E);
-  p[23] = Hex(0x1C1C1E);
-  p[24] = Hex(0xCECECE);
-  p[25] = Hex(0xCECECE);
-  p[26] = accent;
-  p[27] = Lighten(accent, 20);
-  p[28] = Lighten(accent, 50);
-  p[29] = Hex(0x8A8A8A);
-  return p;
+constexpr Colour LightenBy(Colour colour, int percent) {
+  const uint32_t p = Percent(percent);
+  return EachChannel(colour, [p](uint32_t c) { return c + (255 - c) * p / 100; });
 }
 
-Palette Dark() {
+constexpr Colour LightAccent = Hex(0x003CFF);
+constexpr Colour DarkAccent = Hex(0x99B1FF);
+
+// Hot and pressed shades of an accent-coloured widget: towards the background, 20 and 50 percent
+// (lighter in the light theme, darker in the dark one).
+constexpr PaletteEntry AccentEntry(const char* name) { return {name, LightAccent, DarkAccent, false}; }
+constexpr PaletteEntry HotEntry(const char* name) {
+  return {name, LightenBy(LightAccent, 20), DarkenBy(DarkAccent, 20), false};
+}
+constexpr PaletteEntry PressedEntry(const char* name) {
+  return {name, LightenBy(LightAccent, 50), DarkenBy(DarkAccent, 50), false};
+}
+constexpr PaletteEntry Entry(const char* name, uint32_t light, uint32_t dark) {
+  return {name, Hex(light), Hex(dark), false};
+}
+constexpr PaletteEntry FlagEntry(const char* name, uint32_t light, uint32_t dark) {
+  return {name, Hex(light), Hex(dark), true};
+}
+
+// One row per palette id. Ids 1 and 17-25 are painted by no widget yet; their names say what the
+// values are for.
+constexpr std::array<PaletteEntry, PaletteSize> kEntries = {{
+    Entry("window", 0xFFFFFF, 0x1C1C1E),                            // 0
+    FlagEntry("accent tint", 0x99B1FF, 0x668AFF),                   // 1
+    AccentEntry("primary fill"),                                    // 2
+    HotEntry("primary fill, hot"),                                  // 3
+    PressedEntry("primary fill, pressed"),                          // 4
+    Entry("primary fill, disabled", 0xACACAC, 0x6C6C6C),            // 5
+    Entry("secondary fill", 0xFFFFFF, 0x2C2C2E),                    // 6
+    Entry("secondary fill, hot", 0xF8F8F8, 0x3A3A3C),               // 7
+    Entry("secondary fill, pressed", 0xDFDFDF, 0x4B4B4B),           // 8
+    Entry("secondary fill, disabled", 0xF0F0F0, 0x1C1C1E),          // 9
+    Entry("text", 0x000000, 0xFFFFFF),                              // 10
+    Entry("quiet text", 0x3A3A3C, 0xCECECE),                        // 11
+    Entry("disabled text", 0x8A8A8A, 0x6C6C6C),                     // 12
+    Entry("text on primary fill", 0xFFFFFF, 0x000000),              // 13
+    Entry("text on primary fill, disabled", 0x2C2C2E, 0xCECECE),    // 14
+    AccentEntry("text on secondary fill"),                          // 15
+    Entry("text on secondary fill, disabled", 0x4B4B4B, 0x8A8A8A),  // 16
+    AccentEntry("accent"),                                          // 17
+    HotEntry("accent, hot"),                                        // 18
+    PressedEntry("accent, pressed"),                                // 19
+    Entry("accent, disabled", 0x8A8A8A, 0x4B4B4B),                  // 20
+    Entry("inverse surface", 0x3A3A3C, 0xACACAC),                   // 21
+    Entry("inverse surface, hot", 0x2C2C2E, 0xCECECE),              // 22
+    Entry("inverse surface, pressed", 0x1C1C1E, 0xDFDFDF),          // 23
+    Entry("separator", 0xCECECE, 0x2C2C2E),                         // 24
+    Entry("border", 0xCECECE, 0x3A3A3C),                            // 25
+    AccentEntry("link"),                                            // 26
+    HotEntry("link, hot"),                                          // 27
+    PressedEntry("link, pressed"),                                  // 28
+    Entry("link, disabled", 0x8A8A8A, 0x8A8A8A),                    // 29
+    FlagEntry("success", 0x00A538, 0x8EDBA8),                       // 30
+    FlagEntry("warning", 0xE59C00, 0xFFDB8F),                       // 31
+    FlagEntry("error", 0xBF0001, 0xE59192),                         // 32
+    FlagEntry("information", 0x2693FF, 0xA0D0FF),                   // 33
+}};
+
+Palette FromTable(bool dark) {
   Palette p{};
-  const Colour accent = DarkAccent;
-  p[0] = Hex(0x1C1C1E);
-  p[2] = accent;
-  p[3] = Darken(accent, 20);
-  p[4] = Darken(accent, 50);
-  p[5] = Hex(0x6C6C6C);
-  p[6] = Hex(0x2C2C2E);
-  p[7] = Hex(0x3A3A3C);
-  p[8] = Hex(0x4B4B4B);
-  p[9] = Hex(0x1C1C1E);
-  p[10] = Hex(0xFFFFFF);
-  p[11] = Hex(0xCECECE);
-  p[12] = Hex(0x6C6C6C);
-  p[13] = Hex(0x000000);
-  p[14] = Hex(0xCECECE);
-  p[15] = accent;
-  p[16] = Hex(0x8A8A8A);
-  p[17] = accent;
-  p[18] = Darken(accent, 20);
-  p[19] = Darken(accent, 50);
-  p[20] = Hex(0x4B4B4B);
-  p[21] = Hex(0xACACAC);
-  p[22] = Hex(0xCECECE);
-  p[23] = Hex(0xDFDFDF);
-  p[24] = Hex(0x2C2C2E);
-  p[25] = Hex(0x3A3A3C);
-  p[26] = accent;
-  p[27] = Darken(accent, 20);
-  p[28] = Darken(accent, 50);
-  p[29] = Hex(0x8A8A8A);
+  for (int id = 0; id < PaletteSize; ++id) p[id] = dark ? kEntries[id].dark : kEntries[id].light;
   return p;
 }
 
@@ -128,15 +122,11 @@ Palette HighContrast(const SystemColours& s) {
 
 }  // namespace
 
-Colour Darken(Colour colour, int percent) {
-  const uint32_t p = static_cast<uint32_t>(std::clamp(percent, 0, 100));
-  return EachChannel(colour, [p](uint32_t c) { return c * (100 - p) / 100; });
-}
+const std::array<PaletteEntry, PaletteSize>& PaletteEntries() { return kEntries; }
 
-Colour Lighten(Colour colour, int percent) {
-  const uint32_t p = static_cast<uint32_t>(std::clamp(percent, 0, 100));
-  return EachChannel(colour, [p](uint32_t c) { return c + (255 - c) * p / 100; });
-}
+Colour Darken(Colour colour, int percent) { return DarkenBy(colour, percent); }
+
+Colour Lighten(Colour colour, int percent) { return LightenBy(colour, percent); }
 
 bool IsDarkColour(Colour colour) {
   return 299 * Channel(colour, 0) + 587 * Channel(colour, 8) + 114 * Channel(colour, 16) < 155000;
@@ -148,8 +138,9 @@ bool PaletteIsDark(ThemeMode mode, Colour windowColour) {
 }
 
 Palette BuildPalette(ThemeMode mode, bool isDark, const SystemColours& system) {
-  Palette p = mode == ThemeHighContrast ? HighContrast(system) : mode == ThemeDark ? Dark() : Light();
-  SetFlagColours(p, isDark);
+  Palette p = mode == ThemeHighContrast ? HighContrast(system) : FromTable(mode == ThemeDark);
+  for (int id = 0; id < PaletteSize; ++id)
+    if (kEntries[id].followsDarkFlag) p[id] = isDark ? kEntries[id].dark : kEntries[id].light;
   return p;
 }
 

@@ -31,6 +31,19 @@ bool IsDarkColour(Colour colour);
 // Dark mode is dark; high contrast is dark when its window colour is.
 bool PaletteIsDark(ThemeMode mode, Colour windowColour);
 
+// One palette id: what it is for and its colour in the light and the dark theme. An entry that
+// follows the dark flag takes the dark value whenever the palette is dark, high contrast included
+// (the status colours and the accent tint keep their hue on any background).
+struct PaletteEntry {
+  const char* name;
+  Colour light;
+  Colour dark;
+  bool followsDarkFlag;
+};
+
+// Indexed by palette id.
+const std::array<PaletteEntry, PaletteSize>& PaletteEntries();
+
 // The system colours high contrast borrows.
 struct SystemColours {
   Colour window = 0;
@@ -45,8 +58,8 @@ struct SystemColours {
 
 using Palette = std::array<Colour, PaletteSize>;
 
-// Ids 1 and 30-33 follow isDark in every mode; the rest follow the mode (system colours in high
-// contrast).
+// Entries that follow the dark flag take it in every mode; the rest follow the mode (system colours
+// in high contrast).
 Palette BuildPalette(ThemeMode mode, bool isDark, const SystemColours& system);
 
 }  // namespace QvUI

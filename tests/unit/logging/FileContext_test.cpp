@@ -19,7 +19,7 @@ using QvBrelLogging::FileContext;
 class FileContextTest : public LogTest::LoggingTest {
  protected:
   std::unique_ptr<FileContext> NewContext(unsigned flags = 0) {
-    return std::make_unique<FileContext>(std::make_unique<QvBrelLogging::FileSystem::Path>(), L"", component_,
+    return std::make_unique<FileContext>(std::make_unique<QvBrelLogging::LogFileIo::Path>(), L"", component_,
                                          L"app", QvBrelLogging::LevelInfo, flags);
   }
   std::wstring Generation(int index) const {
@@ -94,7 +94,7 @@ TEST_F(FileContextTest, LowIntegrityUsesLocalAppDataLowAndASessionMutex) {
   const std::wstring lowDir =
       LogTest::KnownFolder(FOLDERID_LocalAppDataLow) + L"\\Quorvel\\Log\\" + component_;
   Claim(lowDir);
-  LowIntegrityContext context(std::make_unique<QvBrelLogging::FileSystem::Path>(), L"", component_, L"app",
+  LowIntegrityContext context(std::make_unique<QvBrelLogging::LogFileIo::Path>(), L"", component_, L"app",
                               QvBrelLogging::LevelInfo, 0);
   ASSERT_TRUE(context.Initialize());
   EXPECT_FALSE(context.IsElevated());
@@ -259,7 +259,7 @@ TEST_F(FileContextTest, DeletionMovesAsideOrWaitsForRestart) {
   context->SafeDelete(file);
   EXPECT_TRUE(ListFolder(folder).empty());
   context->SafeDelete(file);  // a missing file is no error
-  QvBrelLogging::FileSystem::Path path;
+  QvBrelLogging::LogFileIo::Path path;
   EXPECT_TRUE(path.Delete(file));
 
   // A file held open without delete sharing is scheduled for deletion at restart.

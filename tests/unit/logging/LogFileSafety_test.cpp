@@ -13,7 +13,7 @@
 
 namespace {
 
-namespace FS = QvBrelLogging::FileSystem;
+namespace FS = QvBrelLogging::LogFileIo;
 using LogTest::ReadFileBytes;
 using Owners = std::function<std::wstring(const std::wstring& path)>;
 

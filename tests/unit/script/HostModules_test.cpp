@@ -1,5 +1,4 @@
-// The Log, Meta and System modules: argument checks, run flags, the calling script's name and the
-// server-edition answer.
+// The Log, Meta and System modules: argument checks, run flags and the server-edition answer.
 #include "script/HostModules.h"
 
 #include <gtest/gtest.h>
@@ -12,12 +11,10 @@
 #include "core/Status.h"
 #include "script/LuaApi.h"
 #include "tests/support/ChildProcess.h"
-#include "tests/support/ScratchDir.h"
 #include "tests/unit/script/ScriptProbe.h"
 
 namespace {
 
-using QvTest::ScratchDir;
 using QvTest::ScriptProbe;
 
 class HostModules : public ::testing::Test {
@@ -61,42 +58,6 @@ TEST_F(HostModules, MetaSetsTheRunFlagsWithOptionalMessages) {
   EXPECT_EQ(ErrorOf("Meta.SetFailed() Meta.SetFailed(nil) Meta.SetFailed(3) Meta.SetFailed('why')"),
             "<no error>");
   EXPECT_TRUE(Status::Instance().IsFailed());
-}
-
-int WhoCalls(lua_State* state) {
-  Lua::PushString(state, Lua::CallingScriptName(state));
-  return 1;
-}
-
-TEST(ScriptName, ComesFromTheCallingLuaFunction) {
-  ScratchDir dir;
-  ASSERT_TRUE(dir.Created());
-  ASSERT_TRUE(dir.Write(L"lib_names.lua", "return {who = function() return WhoCalls() end}\n"));
-  ASSERT_TRUE(dir.Write(L"omnivo.lua",
-                        "function Main() return WhoCalls() end\n"
-                        "function FromLib() return require('lib_names').who() end\n"));
-  ScriptProbe script(dir.AnsiPath() + "\\omnivo.lua");
-  ASSERT_TRUE(script.Initialize());
-  script.SetNative("WhoCalls", WhoCalls);
-  ASSERT_TRUE(script.RunChunk("fromMain, fromLib = Main(), FromLib()", "=names")) << script.GetTopString();
-  EXPECT_EQ(script.Global("fromMain"), "omnivo.lua");
-  EXPECT_EQ(script.Global("fromLib"), "lib_names.lua");
-
-  // A chunk from memory is named by its path; a name without a folder stays whole.
-  ScriptProbe memory("C:\\somewhere\\memory.lua", "fromMemory = WhoCalls()");
-  ASSERT_TRUE(memory.InitializeLuaState());
-  memory.SetNative("WhoCalls", WhoCalls);
-  ASSERT_EQ(memory.LoadAndRun(), LUA_OK);
-  EXPECT_EQ(memory.Global("fromMemory"), "memory.lua");
-  ASSERT_TRUE(memory.RunChunk("plain = WhoCalls()", "=plain"));
-  EXPECT_EQ(memory.Global("plain"), "=plain");
-
-  // Called straight from the host there is no calling Lua function.
-  lua_State* state = memory.LuaState();
-  lua_pushcfunction(state, WhoCalls);
-  ASSERT_EQ(lua_pcall(state, 0, 1, 0), LUA_OK);
-  EXPECT_STREQ(lua_tostring(state, -1), "");
-  lua_pop(state, 1);
 }
 
 // In the child run of ServerAnswerFollowsTheWindowsEdition the expected answer comes from the

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ScriptApi.h"
 #include "base/Utf8.h"
 #include "core/Status.h"
 #include "script/LuaUninstallScript.h"
@@ -36,9 +37,9 @@ TEST(ScriptLogLines, LoadFailuresGiveTheStatusTheErrorAndTheStack) {
   const std::string syntax = dir.AnsiPath() + "\\syntax.lua";
   const std::string missing = dir.AnsiPath() + "\\missing.lua";
   const std::string table = dir.AnsiPath() + "\\table.lua";
-  EXPECT_FALSE(LuaScript(syntax).Initialize());
-  EXPECT_FALSE(LuaScript(missing).Initialize());
-  EXPECT_FALSE(LuaScript(table).Initialize());
+  EXPECT_FALSE(LuaScript(syntax, Lua::RegisterScriptApi).Initialize());
+  EXPECT_FALSE(LuaScript(missing, Lua::RegisterScriptApi).Initialize());
+  EXPECT_FALSE(LuaScript(table, Lua::RegisterScriptApi).Initialize());
 
   const std::vector<std::string> lines = log.Lines();
   const std::string head = "*E: LuaScript::Initialize: Load '";
@@ -66,11 +67,11 @@ TEST(ScriptLogLines, ContractCallsLogTheirFailures) {
                         "function DetectProduct() return true end\n"
                         "function CleanupProduct() error('x') end\n"));
   const std::string path = dir.AnsiPath() + "\\raises.lua";
-  LuaUninstallScript script(path);
+  LuaUninstallScript script(path, Lua::RegisterScriptApi);
   ASSERT_TRUE(script.Initialize());
   EXPECT_FALSE(script.CleanupProduct());
   EXPECT_FALSE(script.CallLuaFunction("Missing"));
-  LuaUninstallScript library("C:\\qv\\lib_common.lua",
+  LuaUninstallScript library("C:\\qv\\lib_common.lua", Lua::RegisterScriptApi,
                              "function GetProductId() end\nfunction DetectProduct() end\n");
   ASSERT_TRUE(library.Initialize());
   EXPECT_FALSE(library.IsValidScript());
@@ -102,7 +103,7 @@ TEST(ScriptLogLines, HostModulesWriteUnderTheScriptName) {
                         "Log.Info('x') Log.Info(5) Log.Debug('d') Log.Warning('w') Log.Error('e')\n"
                         "Meta.SetFailed() Meta.SetFailed('why')\n"
                         "Meta.SetRebootNeeded('first') Meta.SetRebootNeeded()\n"));
-  LuaScript script(dir.AnsiPath() + "\\omnivo.lua");
+  LuaScript script(dir.AnsiPath() + "\\omnivo.lua", Lua::RegisterScriptApi);
   ASSERT_TRUE(script.Initialize());
   Status::Instance().Reset();
 
@@ -126,7 +127,7 @@ TEST(ScriptLogLines, ScriptTextCannotStartRecords) {
     load("Log.Warning('w')", '@C:\\x\\evil\r\n.lua')()
     function CleanupProduct() error('x\r\ny') end)lua"));
   const std::string path = QvText::ToUtf8(dir.Path()) + "\\forge.lua";
-  LuaUninstallScript script(path);
+  LuaUninstallScript script(path, Lua::RegisterScriptApi);
   ASSERT_TRUE(script.Initialize());
   EXPECT_FALSE(script.CleanupProduct());
   Status::Instance().Reset();

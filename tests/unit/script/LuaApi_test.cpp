@@ -1,5 +1,5 @@
-// The argument cursor for natives: positions, optional trailing arguments, and errors that read as
-// lauxlib's own.
+// The shared machinery of natives: the argument cursor (positions, optional trailing arguments,
+// errors that read as lauxlib's own), the calling script's name and the stack dump.
 #include "script/LuaApi.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,13 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/ScratchDir.h"
+#include "tests/unit/script/ScriptProbe.h"
+
 namespace {
+
+using QvTest::ScratchDir;
+using QvTest::ScriptProbe;
 
 // Reads (string, integer, optional integer, optional string) and returns them as "s|i|oi|os", "-"
 // for an optional argument not given.
@@ -85,6 +91,63 @@ TEST(ArgCursorTest, ReadsPositionsAndRaisesTheStandardErrors) {
     }
   }
   EXPECT_EQ(lua_gettop(state.get()), 0);
+}
+
+int WhoCalls(lua_State* state) {
+  Lua::PushString(state, Lua::CallingScriptName(state));
+  return 1;
+}
+
+TEST(ScriptName, ComesFromTheCallingLuaFunction) {
+  ScratchDir dir;
+  ASSERT_TRUE(dir.Created());
+  ASSERT_TRUE(dir.Write(L"lib_names.lua", "return {who = function() return WhoCalls() end}\n"));
+  ASSERT_TRUE(dir.Write(L"omnivo.lua",
+                        "function Main() return WhoCalls() end\n"
+                        "function FromLib() return require('lib_names').who() end\n"));
+  ScriptProbe script(dir.AnsiPath() + "\\omnivo.lua");
+  ASSERT_TRUE(script.Initialize());
+  script.SetNative("WhoCalls", WhoCalls);
+  ASSERT_TRUE(script.RunChunk("fromMain, fromLib = Main(), FromLib()", "=names")) << script.GetTopString();
+  EXPECT_EQ(script.Global("fromMain"), "omnivo.lua");
+  EXPECT_EQ(script.Global("fromLib"), "lib_names.lua");
+
+  // A chunk from memory is named by its path; a name without a folder stays whole.
+  ScriptProbe memory("C:\\somewhere\\memory.lua", "fromMemory = WhoCalls()");
+  ASSERT_TRUE(memory.InitializeLuaState());
+  memory.SetNative("WhoCalls", WhoCalls);
+  ASSERT_EQ(memory.LoadAndRun(), LUA_OK);
+  EXPECT_EQ(memory.Global("fromMemory"), "memory.lua");
+  ASSERT_TRUE(memory.RunChunk("plain = WhoCalls()", "=plain"));
+  EXPECT_EQ(memory.Global("plain"), "=plain");
+
+  // Called straight from the host there is no calling Lua function.
+  lua_State* state = memory.LuaState();
+  lua_pushcfunction(state, WhoCalls);
+  ASSERT_EQ(lua_pcall(state, 0, 1, 0), LUA_OK);
+  EXPECT_STREQ(lua_tostring(state, -1), "");
+  lua_pop(state, 1);
+}
+
+TEST(LuaStack, EachEntryIsFollowedByTwoBlanks) {
+  lua_State* state = luaL_newstate();
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(Lua::FormatStack(state), "");
+  lua_pushstring(state, "a");
+  lua_pushinteger(state, 1);
+  lua_pushboolean(state, 1);
+  lua_newtable(state);
+  EXPECT_EQ(Lua::FormatStack(state), "'a'  1.000000  true  table  ");
+  lua_settop(state, 0);
+  lua_pushnumber(state, -2.5);
+  lua_pushboolean(state, 0);
+  lua_pushnil(state);
+  lua_pushcfunction(state, [](lua_State*) { return 0; });
+  lua_pushstring(state, "it's");
+  EXPECT_EQ(Lua::FormatStack(state), "-2.500000  false  nil  function  'it's'  ");
+  // Formatting leaves the values as they were.
+  EXPECT_EQ(lua_type(state, 1), LUA_TNUMBER);
+  lua_close(state);
 }
 
 }  // namespace

@@ -211,25 +211,4 @@ TEST(LuaScript, PassedDeadlineEndsEveryWayOfRunningOn) {
   RunDeadline::Instance().Clear();
 }
 
-TEST(LuaStack, EachEntryIsFollowedByTwoBlanks) {
-  lua_State* state = luaL_newstate();
-  ASSERT_NE(state, nullptr);
-  EXPECT_EQ(Lua::FormatStack(state), "");
-  lua_pushstring(state, "a");
-  lua_pushinteger(state, 1);
-  lua_pushboolean(state, 1);
-  lua_newtable(state);
-  EXPECT_EQ(Lua::FormatStack(state), "'a'  1.000000  true  table  ");
-  lua_settop(state, 0);
-  lua_pushnumber(state, -2.5);
-  lua_pushboolean(state, 0);
-  lua_pushnil(state);
-  lua_pushcfunction(state, [](lua_State*) { return 0; });
-  lua_pushstring(state, "it's");
-  EXPECT_EQ(Lua::FormatStack(state), "-2.500000  false  nil  function  'it's'  ");
-  // Formatting leaves the values as they were.
-  EXPECT_EQ(lua_type(state, 1), LUA_TNUMBER);
-  lua_close(state);
-}
-
 }  // namespace

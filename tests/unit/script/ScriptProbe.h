@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "app/ScriptApi.h"
 #include "script/LuaUninstallScript.h"
 
 namespace QvTest {
@@ -10,7 +11,9 @@ namespace QvTest {
 template <typename Base>
 class Probe : public Base {
  public:
-  using Base::Base;
+  // Every probe runs with the tool's whole script API.
+  explicit Probe(std::string path, std::string source = {})
+      : Base(std::move(path), Lua::RegisterScriptApi, std::move(source)) {}
   using Base::LoadAndRun;
 
   lua_State* LuaState() const { return this->State(); }

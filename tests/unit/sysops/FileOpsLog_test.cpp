@@ -9,7 +9,7 @@
 #include "sysops/FileAccess.h"
 #include "sysops/FileOps.h"
 #include "sysops/FileOpsSeam.h"
-#include "sysops/QvPath.h"
+#include "sysops/WorkingDirectory.h"
 
 using namespace FileTest;
 using namespace QvTest;

@@ -16,7 +16,7 @@
 #include "sysops/FileAccess.h"
 #include "sysops/FileAccessSeam.h"
 #include "sysops/FileOpsSeam.h"
-#include "sysops/QvPath.h"
+#include "sysops/WorkingDirectory.h"
 
 using namespace FileTest;
 using namespace QvTest;

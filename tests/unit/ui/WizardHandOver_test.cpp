@@ -18,6 +18,7 @@
 #include "tests/support/FakeProduct.h"
 #include "ui/GuiManager.h"
 #include "ui/PageHandOver.h"
+#include "ui/WelcomePage.h"
 #include "ui/toolkit/Control.h"
 #include "ui/toolkit/SystemApis.h"
 

@@ -15,7 +15,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ToolPages.h"
 #include "tests/support/FakeProduct.h"
-#include "ui/DialogChild.h"
+#include "ui/ProductPage.h"
 #include "ui/toolkit/SystemApis.h"
 
 namespace {

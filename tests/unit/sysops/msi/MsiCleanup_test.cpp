@@ -10,6 +10,7 @@
 
 #include "base/Utf8.h"
 #include "sysops/msi/MsiGuid.h"
+#include "app/ScriptApi.h"
 #include "script/LuaApi.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/MsiRegistration.h"

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/Utf8.h"
+#include "app/ScriptApi.h"
 #include "script/LuaApi.h"
 #include "sysops/QvService.h"
 #include "sysops/msi/MsiModuleSeam.h"

@@ -1,30 +1,102 @@
-// Palette of the three themes, the colour arithmetic and the dark rule.
+// Palette of the three themes: what its colours must satisfy, the colour arithmetic and the dark rule.
 #include "ui/toolkit/Palette.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <string_view>
 
 namespace {
 
 using QvUI::Colour;
 using QvUI::Hex;
 
-TEST(PaletteTest, LightAndDarkValues) {
-  // Ids 17-19 are the accent and its hot and pressed shades.
-  const uint32_t light[QvUI::PaletteSize] = {
-      0xFFFFFF, 0x99B1FF, 0x003CFF, 0x3363FF, 0x7F9DFF, 0xACACAC, 0xFFFFFF, 0xF8F8F8, 0xDFDFDF,
-      0xF0F0F0, 0x000000, 0x3A3A3C, 0x8A8A8A, 0xFFFFFF, 0x2C2C2E, 0x003CFF, 0x4B4B4B, 0x003CFF,
-      0x3363FF, 0x7F9DFF, 0x8A8A8A, 0x3A3A3C, 0x2C2C2E, 0x1C1C1E, 0xCECECE, 0xCECECE, 0x003CFF,
-      0x3363FF, 0x7F9DFF, 0x8A8A8A, 0x00A538, 0xE59C00, 0xBF0001, 0x2693FF};
-  const uint32_t dark[QvUI::PaletteSize] = {
-      0x1C1C1E, 0x668AFF, 0x99B1FF, 0x7A8DCC, 0x4C587F, 0x6C6C6C, 0x2C2C2E, 0x3A3A3C, 0x4B4B4B,
-      0x1C1C1E, 0xFFFFFF, 0xCECECE, 0x6C6C6C, 0x000000, 0xCECECE, 0x99B1FF, 0x8A8A8A, 0x99B1FF,
-      0x7A8DCC, 0x4C587F, 0x4B4B4B, 0xACACAC, 0xCECECE, 0xDFDFDF, 0x2C2C2E, 0x3A3A3C, 0x99B1FF,
-      0x7A8DCC, 0x4C587F, 0x8A8A8A, 0x8EDBA8, 0xFFDB8F, 0xE59192, 0xA0D0FF};
-  const QvUI::Palette lightPalette = QvUI::BuildPalette(QvUI::ThemeLight, false, {});
-  const QvUI::Palette darkPalette = QvUI::BuildPalette(QvUI::ThemeDark, true, {});
-  for (int id = 0; id < QvUI::PaletteSize; ++id) {
-    EXPECT_EQ(lightPalette[id], Hex(light[id])) << "light id " << id;
-    EXPECT_EQ(darkPalette[id], Hex(dark[id])) << "dark id " << id;
+int IdOf(std::string_view name) {
+  const auto& entries = QvUI::PaletteEntries();
+  const auto found = std::find_if(entries.begin(), entries.end(),
+                                  [name](const QvUI::PaletteEntry& entry) { return name == entry.name; });
+  return found == entries.end() ? -1 : static_cast<int>(found - entries.begin());
+}
+
+// WCAG 2 relative luminance of a COLORREF and the contrast ratio of two colours (1 to 21).
+double Luminance(Colour colour) {
+  const auto linear = [](uint32_t channel) {
+    const double c = channel / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(colour & 0xFF) + 0.7152 * linear((colour >> 8) & 0xFF) +
+         0.0722 * linear((colour >> 16) & 0xFF);
+}
+
+double ContrastRatio(Colour a, Colour b) {
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST(PaletteTest, TextIsReadableOnItsBackgroundInBothThemes) {
+  // Body text at least 7:1 (WCAG AAA), text on widgets and links at rest or hot at least 4.5:1 (AA).
+  // Disabled and pressed states are left out: WCAG exempts inactive controls, a press is transient.
+  const struct {
+    const char* text;
+    const char* background;
+    double minimum;
+  } pairs[] = {
+      {"text", "window", 7.0},
+      {"quiet text", "window", 7.0},
+      {"text on primary fill", "primary fill", 4.5},
+      {"text on primary fill", "primary fill, hot", 4.5},
+      {"text on secondary fill", "secondary fill", 4.5},
+      {"text on secondary fill", "secondary fill, hot", 4.5},
+      {"link", "window", 4.5},
+      {"link, hot", "window", 4.5},
+  };
+  const auto& entries = QvUI::PaletteEntries();
+  for (const auto& pair : pairs) {
+    const int text = IdOf(pair.text), background = IdOf(pair.background);
+    ASSERT_GE(text, 0) << pair.text;
+    ASSERT_GE(background, 0) << pair.background;
+    EXPECT_GE(ContrastRatio(entries[text].light, entries[background].light), pair.minimum)
+        << pair.text << " on " << pair.background << ", light";
+    EXPECT_GE(ContrastRatio(entries[text].dark, entries[background].dark), pair.minimum)
+        << pair.text << " on " << pair.background << ", dark";
+  }
+}
+
+TEST(PaletteTest, AccentWidgetsDeriveHotAndPressedFromTheAccent) {
+  // The accent-coloured widgets (primary fill, accent, link) shade towards the background: hot by 20
+  // and pressed by 50 percent, lighter in the light theme and darker in the dark one.
+  const auto& entries = QvUI::PaletteEntries();
+  const QvUI::PaletteEntry& accent = entries[IdOf("accent")];
+  int families = 0;
+  for (const QvUI::PaletteEntry& base : entries) {
+    if (base.light != accent.light || base.dark != accent.dark) continue;
+    const std::string name = base.name;
+    const int hot = IdOf(name + ", hot"), pressed = IdOf(name + ", pressed");
+    if (hot < 0 && pressed < 0) continue;  // accent text without states of its own
+    ASSERT_GE(hot, 0) << name;
+    ASSERT_GE(pressed, 0) << name;
+    EXPECT_EQ(entries[hot].light, QvUI::Lighten(base.light, 20)) << name;
+    EXPECT_EQ(entries[hot].dark, QvUI::Darken(base.dark, 20)) << name;
+    EXPECT_EQ(entries[pressed].light, QvUI::Lighten(base.light, 50)) << name;
+    EXPECT_EQ(entries[pressed].dark, QvUI::Darken(base.dark, 50)) << name;
+    ++families;
+  }
+  EXPECT_EQ(families, 3);
+}
+
+TEST(PaletteTest, LightAndDarkTakeTheirColumnAndFlagEntriesTheDarkFlag) {
+  const auto& entries = QvUI::PaletteEntries();
+  for (const bool isDark : {false, true}) {
+    const QvUI::Palette light = QvUI::BuildPalette(QvUI::ThemeLight, isDark, {});
+    const QvUI::Palette dark = QvUI::BuildPalette(QvUI::ThemeDark, isDark, {});
+    for (int id = 0; id < QvUI::PaletteSize; ++id) {
+      const QvUI::PaletteEntry& entry = entries[id];
+      const Colour flagged = isDark ? entry.dark : entry.light;
+      EXPECT_EQ(light[id], entry.followsDarkFlag ? flagged : entry.light) << entry.name << " dark " << isDark;
+      EXPECT_EQ(dark[id], entry.followsDarkFlag ? flagged : entry.dark) << entry.name << " dark " << isDark;
+    }
   }
 }
 

@@ -1,6 +1,6 @@
 // Recursive folder creation: find the nearest existing ancestor, then create the missing folders
 // downwards. Iterative, so a hostile path with thousands of components cannot exhaust the stack.
-#include "sysops/DirectoryCreate.h"
+#include "sysops/FolderCreation.h"
 
 #include <windows.h>
 

@@ -1,10 +1,11 @@
 // Working directory of a run: its security descriptor, its creation under the temporary folder
 // and its removal (links removed as links, locked entries optionally scheduled for restart).
-#include "sysops/QvPath.h"
+#include "sysops/WorkingDirectory.h"
 
 #include "base/DirectoryListing.h"
 #include "base/PathGuard.h"
 #include "base/RestartSchedule.h"
+#include "base/SystemPath.h"
 #include "base/TreeWalk.h"
 #include "logging/QvBrelLogging.h"
 
@@ -79,20 +80,6 @@ std::size_t RemoveStaleWorkDirectories(const std::wstring& parent) {
     }
   }
   return removed;
-}
-
-std::wstring ToSystemPath(const std::wstring& path) {
-  if (path.size() < kShortPathLimit || path.starts_with(L"\\\\?\\")) return path;
-  // The extended form skips all normalisation, so normalise first (relative parts, "..", '/').
-  std::wstring full(path.size() + MAX_PATH, L'\0');
-  DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  if (length >= full.size()) {
-    full.resize(length);
-    length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  }
-  if (length == 0 || length >= full.size()) return path;
-  full.resize(length);
-  return ToExtendedForm(full);
 }
 
 std::wstring GetTempDirectory() {

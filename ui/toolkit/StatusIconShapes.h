@@ -1,4 +1,5 @@
-// Path data of the status icons (24 x 24 design box, filled even-odd so the symbols cut out).
+// The status icons: each kind's path data (24 x 24 design box, filled even-odd so the symbols cut
+// out) and its palette colour.
 #pragma once
 
 namespace QvUI {

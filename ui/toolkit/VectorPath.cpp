@@ -1,5 +1,5 @@
 // SVG path-data subset reader.
-#include "ui/toolkit/PathData.h"
+#include "ui/toolkit/VectorPath.h"
 
 #include <charconv>
 

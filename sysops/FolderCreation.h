@@ -1,5 +1,5 @@
-// Recursive folder creation: with default security below an existing folder, or through the path
-// guard for folders a script asks for.
+// The file primitives (FileOps) that make folders: recursively with default security below an
+// existing folder, or through the path guard for folders a script asks for.
 #pragma once
 
 #include <string>

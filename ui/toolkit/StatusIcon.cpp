@@ -1,24 +1,24 @@
-// Status icon painting.
-#include "ui/toolkit/Status.h"
+// The status icon widget: its kind, its accessible name and its painting.
+#include "ui/toolkit/StatusIcon.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "ui/toolkit/GdiPlus.h"
-#include "ui/toolkit/PathData.h"
-#include "ui/toolkit/StatusIcons.h"
+#include "ui/toolkit/VectorPath.h"
+#include "ui/toolkit/StatusIconShapes.h"
 #include "ui/toolkit/Theme.h"
 
 namespace QvUI {
 
-void Status::SetKind(int kind) {
+void StatusIcon::SetKind(int kind) {
   kind_ = kind;
   if (!hwnd_) return;
   ::InvalidateRect(hwnd_, nullptr, FALSE);
   ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd_, OBJID_CLIENT, CHILDID_SELF);
 }
 
-AccessibleFacts Status::Describe(long child) const {
+AccessibleFacts StatusIcon::Describe(long child) const {
   AccessibleFacts facts = Control::Describe(child);
   facts.role = ROLE_SYSTEM_GRAPHIC;
   facts.state |= STATE_SYSTEM_READONLY;
@@ -43,7 +43,7 @@ AccessibleFacts Status::Describe(long child) const {
   return facts;
 }
 
-void Status::Paint(HDC dc, const RECT& rect) {
+void StatusIcon::Paint(HDC dc, const RECT& rect) {
   FillBackground(dc, rect, WM_CTLCOLORSTATIC);
   FillIconPath(dc, rect, StatusIconPath(kind_), Theme::Instance().Colour(StatusIconColour(kind_)));
 }

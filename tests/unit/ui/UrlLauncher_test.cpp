@@ -1,11 +1,10 @@
-// Pure rules of the wizard pages and the URL launcher; the windows themselves are driven end to end.
+// The URL launcher: which addresses it allows and how it hands them to the shell.
+#include "ui/UrlLauncher.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "ui/DialogChild.h"
-#include "ui/UrlLauncher.h"
 
 namespace {
 
@@ -57,29 +56,6 @@ TEST(UrlLauncher, HandsOnlyAllowedAddressesToTheShellAsTheDefaultVerbShownNormal
   for (const Call& call : calls) {
     EXPECT_TRUE(call.restNull);
     EXPECT_EQ(call.show, SW_SHOWNORMAL);
-  }
-}
-
-TEST(WizardPages, YearMarkersAreAllReplaced) {
-  EXPECT_EQ(ReplaceYear(L"© %YEAR% Q, since %YEAR%."), L"© 2016-2024 Q, since 2016-2024.");
-  EXPECT_EQ(ReplaceYear(L"%YEAR%%YEAR%"), L"2016-20242016-2024");
-  EXPECT_EQ(ReplaceYear(L"%YEAR without end"), L"%YEAR without end");
-}
-
-TEST(WizardPages, MessageKindsPickTextIconAndReboot) {
-  const struct {
-    int kind;
-    const char* key;
-    int icon;
-    bool reboot;
-  } cases[] = {{0, "ErrorGeneric", 1, false}, {1, "ErrorPrivileges", 1, false},
-               {2, "Finished", 4, false},     {3, "FinishedReboot", 3, true},
-               {4, "ErrorGeneric", 1, false}, {-1, "ErrorGeneric", 1, false}};
-  for (const auto& c : cases) {
-    const MessageContent content = MessageContentFor(c.kind);
-    EXPECT_STREQ(content.key, c.key) << c.kind;
-    EXPECT_EQ(content.statusKind, c.icon) << c.kind;
-    EXPECT_EQ(content.reboot, c.reboot) << c.kind;
   }
 }
 

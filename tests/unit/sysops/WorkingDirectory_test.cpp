@@ -1,5 +1,5 @@
 // The working directory: its descriptor, its unique name under the temporary folder, its removal.
-#include "sysops/QvPath.h"
+#include "sysops/WorkingDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ std::wstring SidText(PSID sid) {
   return static_cast<const wchar_t*>(text.get());
 }
 
-TEST(SecurityAttributesTest, WorkDirDescriptorIsProtectedAndInherited) {
+TEST(WorkingDirectoryTest, DescriptorIsProtectedAndInherited) {
   SecurityAttributes security = SecurityAttributes::FromSddl(QvPath::WorkDirSddl);
   ASSERT_FALSE(security.IsEmpty());
   ASSERT_NE(security.Get(), nullptr);
@@ -71,29 +71,14 @@ TEST(SecurityAttributesTest, WorkDirDescriptorIsProtectedAndInherited) {
   }
 }
 
-TEST(SecurityAttributesTest, UnconvertibleTextGivesDefaultSecurity) {
-  SecurityAttributes security = SecurityAttributes::FromSddl(L"D:(X;;;)");
-  EXPECT_TRUE(security.IsEmpty());
-  EXPECT_EQ(security.Get(), nullptr);
-  EXPECT_TRUE(SecurityAttributes::FromSddl(nullptr).IsEmpty());
-
-  SecurityAttributes moved = SecurityAttributes::FromSddl(QvPath::WorkDirSddl);
-  ASSERT_FALSE(moved.IsEmpty());
-  security = std::move(moved);
-  EXPECT_FALSE(security.IsEmpty());
-  EXPECT_TRUE(moved.IsEmpty());
-  security.Reset();
-  EXPECT_TRUE(security.IsEmpty());
-}
-
-TEST(QvPathTest, TemporaryDirectoryIsAnExistingFolder) {
+TEST(WorkingDirectoryTest, TemporaryDirectoryIsAnExistingFolder) {
   const std::wstring temp = QvPath::GetTempDirectory();
   ASSERT_FALSE(temp.empty());
   EXPECT_EQ(temp.back(), L'\\');
   EXPECT_TRUE(Attributes(temp) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-TEST(QvPathTest, WorkingDirectoriesOfOneTickDifferInTheirCounter) {
+TEST(WorkingDirectoryTest, WorkingDirectoriesOfOneTickDifferInTheirCounter) {
   ScratchDir scratch;
   SecurityAttributes security = SecurityAttributes::FromSddl(QvPath::WorkDirSddl);
   // Take the first name of every tick in a window a little ahead, as runs started earlier within
@@ -124,7 +109,7 @@ TEST(QvPathTest, WorkingDirectoriesOfOneTickDifferInTheirCounter) {
   EXPECT_TRUE(secondOfItsTick) << created;
 }
 
-TEST(QvPathTest, UniqueDirectoryNeedsAnExistingParent) {
+TEST(WorkingDirectoryTest, UniqueDirectoryNeedsAnExistingParent) {
   ScratchDir scratch;
   SecurityAttributes none;
   EXPECT_EQ(QvPath::CreateUniqueDirectory(L"", none), L"");
@@ -139,7 +124,7 @@ TEST(QvPathTest, UniqueDirectoryNeedsAnExistingParent) {
   EXPECT_TRUE(firstOfItsTick) << created;
 }
 
-TEST(QvPathTest, TreeRemovalRejectsWhatIsNoFolder) {
+TEST(WorkingDirectoryTest, TreeRemovalRejectsWhatIsNoFolder) {
   ScratchDir scratch;
   const std::wstring file = scratch / L"file.txt";
   ASSERT_TRUE(MakeFile(file));
@@ -149,7 +134,7 @@ TEST(QvPathTest, TreeRemovalRejectsWhatIsNoFolder) {
   EXPECT_TRUE(Exists(file));
 }
 
-TEST(QvPathTest, TreeRemovalSchedulesLockedFilesOnlyWhenAsked) {
+TEST(WorkingDirectoryTest, TreeRemovalSchedulesLockedFilesOnlyWhenAsked) {
   ScratchDir scratch;
   Status::Instance().Reset();
   const std::wstring tree = scratch / L"work";

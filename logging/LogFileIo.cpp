@@ -1,5 +1,5 @@
 // Log file handle, path operations and pinned folders over the Win32 file API.
-#include "logging/FileSystem.h"
+#include "logging/LogFileIo.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include "base/PathText.h"
 #include "base/RestartSchedule.h"
 
-namespace QvBrelLogging::FileSystem {
+namespace QvBrelLogging::LogFileIo {
 
 namespace {
 
@@ -272,4 +272,4 @@ bool Path::RemoveEmptyFolderIn(const FolderPins& folder, const std::wstring& nam
   return RemoveEntryIn(folder, name, true);
 }
 
-}  // namespace QvBrelLogging::FileSystem
+}  // namespace QvBrelLogging::LogFileIo

@@ -1,6 +1,6 @@
-// File-system operations of the log file context: one open log file, the stateless path
-// operations (existence, directory walk, rename, delete), and the pinned folder chain that the
-// elevated log file is reached through. Failures come back as false or 0.
+// The log file's I/O: one open log file, the stateless path operations (existence, directory walk,
+// rename, delete), and the pinned folder chain that the elevated log file is reached through.
+// Failures come back as false or 0.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +14,7 @@
 #include "base/PathGuard.h"
 #include "base/UniqueHandle.h"
 
-namespace QvBrelLogging::FileSystem {
+namespace QvBrelLogging::LogFileIo {
 
 // Handles on a folder and on every folder above it, held by the path guard (base/PathGuard.h) from
 // the volume root down, each without delete sharing: while they are held none of them can be
@@ -109,4 +109,4 @@ class Path {
   virtual bool RemoveEmptyFolderIn(const FolderPins& folder, const std::wstring& name);
 };
 
-}  // namespace QvBrelLogging::FileSystem
+}  // namespace QvBrelLogging::LogFileIo

@@ -1,5 +1,6 @@
-// A reader for the subset of SVG path data the status icons are written in: absolute M, L, H, V, C
-// and Z, one command letter before every segment, numbers separated by blanks. No windows.h.
+// Vector paths: a reader for the subset of SVG path data the status icons are written in (absolute
+// M, L, H, V, C and Z, one command letter before every segment, numbers separated by blanks). No
+// windows.h.
 #pragma once
 
 #include <string_view>

@@ -6,7 +6,7 @@
 
 namespace QvUI {
 
-class Status : public Control {
+class StatusIcon : public Control {
  public:
   void SetKind(int kind);
   int Kind() const { return kind_; }

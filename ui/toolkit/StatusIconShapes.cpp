@@ -1,5 +1,5 @@
 // Status icon designs. Curves approximate circles with four cubic segments (k = 0.5523 r).
-#include "ui/toolkit/StatusIcons.h"
+#include "ui/toolkit/StatusIconShapes.h"
 
 namespace QvUI {
 

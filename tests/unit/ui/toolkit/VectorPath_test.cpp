@@ -1,11 +1,9 @@
-// The path-data reader: each command, what it skips, what makes it fail; the icons it must read.
-#include "ui/toolkit/PathData.h"
+// The path-data reader: each command, what it skips, what makes it fail.
+#include "ui/toolkit/VectorPath.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "ui/toolkit/StatusIcons.h"
 
 namespace {
 
@@ -18,7 +16,7 @@ PathSegment Cubic(float a, float b, float c, float d, float x, float y) {
 }
 PathSegment Close() { return {PathSegment::Close, {}}; }
 
-TEST(PathDataTest, CommandsAndWhatTheyRead) {
+TEST(VectorPathTest, CommandsAndWhatTheyRead) {
   const struct {
     const char* data;
     bool ok;
@@ -54,28 +52,6 @@ TEST(PathDataTest, CommandsAndWhatTheyRead) {
     std::vector<PathSegment> segments;
     EXPECT_EQ(QvUI::ParsePathData(c.data, segments), c.ok) << c.data;
     EXPECT_EQ(segments, c.segments) << c.data;
-  }
-}
-
-TEST(PathDataTest, EveryStatusIconReadsAsClosedFiguresInsideTheBox) {
-  for (int kind = 0; kind <= 5; ++kind) {
-    std::vector<PathSegment> segments;
-    ASSERT_TRUE(QvUI::ParsePathData(QvUI::StatusIconPath(kind), segments)) << kind;
-    ASSERT_FALSE(segments.empty());
-    EXPECT_EQ(segments.front().kind, PathSegment::Move) << kind;
-    EXPECT_EQ(segments.back().kind, PathSegment::Close) << kind;
-    int figures = 0;
-    for (const PathSegment& s : segments) {
-      figures += s.kind == PathSegment::Move;
-      for (const auto& p : s.points) {
-        EXPECT_GE(p.x, 0) << kind;
-        EXPECT_LE(p.x, 24) << kind;
-        EXPECT_GE(p.y, 0) << kind;
-        EXPECT_LE(p.y, 24) << kind;
-      }
-    }
-    // The outer shape and at least one cut-out.
-    EXPECT_GE(figures, 2) << kind;
   }
 }
 

@@ -1,4 +1,5 @@
-// Working-directory primitives: temporary folder, unique folder creation, tree removal.
+// The run's working directory: its security descriptor, the temporary folder it goes in, its unique
+// name, and the removal of it and of those killed runs left behind.
 #pragma once
 
 #include <windows.h>
@@ -39,9 +40,5 @@ std::size_t RemoveStaleWorkDirectories(const std::wstring& parent);
 // deletion at restart (without raising the run's restart flag). False for an empty or missing
 // path, a path that is not a folder, or anything left behind unscheduled. Logs nothing.
 bool RemoveDirectoryTree(const std::wstring& path, bool delayIfLocked);
-
-// The form of path to hand to file system calls: unchanged while it is short enough for every
-// call, otherwise the extended-length ("\\?\") form of its full path, so deep trees stay reachable.
-std::wstring ToSystemPath(const std::wstring& path);
 
 }  // namespace QvPath
