@@ -38,6 +38,11 @@ std::string ToUtf8(std::wstring_view text) { return Narrow(CP_UTF8, 0, text); }
 std::wstring FromUtf8(std::string_view text) { return Widen(CP_UTF8, 0, text); }
 std::string ToAnsi(std::wstring_view text) { return Narrow(CP_ACP, 0, text); }
 std::wstring FromAnsi(std::string_view text) { return Widen(CP_ACP, 0, text); }
+std::optional<std::wstring> FromAnsiExact(std::string_view text) {
+  std::wstring wide = Widen(CP_ACP, MB_ERR_INVALID_CHARS, text);
+  if (wide.empty() && !text.empty()) return std::nullopt;
+  return wide;
+}
 
 std::wstring FromCodePage(unsigned codePage, std::string_view text) { return Widen(codePage, 0, text); }
 

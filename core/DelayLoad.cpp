@@ -4,10 +4,12 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "base/PathText.h"
 #include "base/UniqueHandle.h"
+#include "base/Utf8.h"
 #include "base/Win32Registry.h"
 
 namespace {
@@ -148,11 +150,9 @@ HMODULE BrelDelayLoadDependencies(const char* libraryName) {
     ::SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  const int length = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, libraryName, -1, nullptr, 0);
-  if (length <= 0) return nullptr;
-  std::wstring name(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, libraryName, -1, name.data(), length);
-  name.resize(static_cast<size_t>(length - 1));
+  const std::optional<std::wstring> converted = QvText::FromAnsiExact(libraryName);
+  if (!converted) return nullptr;
+  const std::wstring& name = *converted;
   Settings settings;
   {
     ResolverState& state = State();

@@ -13,3 +13,8 @@ TEST(Utf8, RoundTripsAndReplacesInvalidSequences) {
             L"C:\\a\ufffdb");
   EXPECT_EQ(QvText::ToUtf8(std::wstring(L"x\xd800y")), "x\xef\xbf\xbdy");
 }
+
+TEST(Utf8, ExactAnsiConversionKeepsEmptyTextApartFromFailure) {
+  EXPECT_EQ(QvText::FromAnsiExact("msi.dll"), std::optional<std::wstring>(L"msi.dll"));
+  EXPECT_EQ(QvText::FromAnsiExact(""), std::optional<std::wstring>(L""));
+}
