@@ -71,7 +71,7 @@ void Button::Paint(HDC dc, const RECT& rect) {
   {
     Gdip::Canvas canvas(dc);
     canvas.FillPath(shape, theme.Colour(fill));
-    if (border >= 0) canvas.DrawPath(shape, theme.Colour(border), static_cast<float>(dpi) / 96.0f);
+    if (border >= 0) canvas.DrawPath(shape, theme.Colour(border), PenWidthAtDpi(1, dpi));
   }
 
   const int margin = ScaleToDpi(8, dpi);

@@ -98,7 +98,7 @@ void Checkbox::Paint(HDC dc, const RECT& rect) {
   Gdip::Canvas canvas(dc);
   if (IsRadio()) {
     canvas.FillEllipse(face, x, y, w - 1, h - 1);
-    canvas.DrawEllipse(accent, dpi / 96, x, y, w - 1, h - 1);
+    canvas.DrawEllipse(accent, PenWidthAtDpi(1, dpi), x, y, w - 1, h - 1);
     if (checked) canvas.FillEllipse(accent, x + w / 4, y + h / 4, w / 2 - 1, h / 2 - 1);
   } else {
     const float d = static_cast<float>(ScaleToDpi(4, windowDpi));
@@ -113,10 +113,10 @@ void Checkbox::Paint(HDC dc, const RECT& rect) {
     if (checked) {
       canvas.FillPath(square, accent);
       const auto at = [&](float px, float py) { return PathPoint{x + px * w / 24, y + py * h / 24}; };
-      canvas.DrawPolyline(check, 2 * dpi / 96, {at(6.5f, 12.25f), at(10.25f, 17), at(17.5f, 7)});
+      canvas.DrawPolyline(check, PenWidthAtDpi(2, dpi), {at(6.5f, 12.25f), at(10.25f, 17), at(17.5f, 7)});
     } else {
       canvas.FillPath(square, face);
-      canvas.DrawPath(square, accent, dpi / 96);
+      canvas.DrawPath(square, accent, PenWidthAtDpi(1, dpi));
     }
   }
   if (HasState(focusMask_)) {

@@ -65,7 +65,7 @@ bool Dialog::LayOutForDpi(int dpi) {
   LOGFONTW font{};
   const auto current = reinterpret_cast<HFONT>(::SendMessageW(hwnd_, WM_GETFONT, 0, 0));
   if (current == nullptr || ::GetObjectW(current, sizeof(font), &font) == 0) return false;
-  font.lfHeight = -::MulDiv(layout->pointSize, dpi, 72);
+  font.lfHeight = FontHeightAtDpi(layout->pointSize, dpi);
   const UniqueHFont scaled(::CreateFontIndirectW(&font));
   const SIZE base = scaled ? DialogBaseUnits(scaled.get()) : SIZE{};
   if (base.cx == 0 || base.cy == 0) return false;

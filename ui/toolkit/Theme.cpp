@@ -117,13 +117,17 @@ HFONT Theme::Font(int id, int dpi) {
   if (found != fonts_.end()) return found->second.get();
   const FontSpec fontSpec = FontSpecFor(id);
   static const bool windows62 = WindowsVersionAtLeast(6, 2, 0);
-  HFONT font = ::CreateFontW(-::MulDiv(fontSpec.points, dpi, 72), 0, 0, 0, fontSpec.weight, FALSE, FALSE,
+  HFONT font = ::CreateFontW(FontHeightAtDpi(fontSpec.points, dpi), 0, 0, 0, fontSpec.weight, FALSE, FALSE,
                              FALSE, DEFAULT_CHARSET, OUT_OUTLINE_PRECIS, CLIP_DEFAULT_PRECIS,
                              CLEARTYPE_QUALITY, FF_SWISS, FontFaceFor(fontSpec.weight, windows62));
   return fonts_.emplace(std::pair(id, dpi), UniqueHFont(font)).first->second.get();
 }
 
 int ScaleToDpi(int value, int dpi) { return ::MulDiv(value, dpi, 96); }
+
+float PenWidthAtDpi(float designWidth, int dpi) { return designWidth * static_cast<float>(dpi) / 96.0f; }
+
+int FontHeightAtDpi(int points, int dpi) { return -::MulDiv(points, dpi, 72); }
 
 SIZE MeasureText(HDC dc, HFONT font, std::wstring_view text) {
   SIZE size{};

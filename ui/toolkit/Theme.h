@@ -55,6 +55,10 @@ class Theme {
 
 // Device pixels of a design length (96 DPI) at dpi: MulDiv(value, dpi, 96).
 int ScaleToDpi(int value, int dpi);
+// A pen's width in device pixels for a design width (96 DPI), unrounded: GDI+ draws fractions.
+float PenWidthAtDpi(float designWidth, int dpi);
+// The LOGFONT height (negative: the character height) of a font of `points` at dpi.
+int FontHeightAtDpi(int points, int dpi);
 
 // Extent of text in font (selected for the measurement); 0,0 for empty text.
 SIZE MeasureText(HDC dc, HFONT font, std::wstring_view text);
