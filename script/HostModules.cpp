@@ -46,7 +46,7 @@ void Register(lua_State* state) {
 namespace Lua::Meta {
 
 int SetFailed(lua_State* state) {
-  const std::string_view message = OptString(state, 1);
+  const std::string_view message = ArgCursor(state).OptString().value_or(std::string_view());
   Status::Instance().SetFailed();
   const std::wstring text = RecordText(message);
   const std::wstring script = ScriptName(state);
@@ -55,7 +55,7 @@ int SetFailed(lua_State* state) {
 }
 
 int SetRebootNeeded(lua_State* state) {
-  const std::string_view message = OptString(state, 1);
+  const std::string_view message = ArgCursor(state).OptString().value_or(std::string_view());
   Status::Instance().SetRebootNeeded(L"LUA script request");
   const std::wstring text = RecordText(message);
   const std::wstring script = ScriptName(state);

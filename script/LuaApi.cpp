@@ -27,11 +27,6 @@ std::string_view CheckString(lua_State* state, int arg) {
   return {text, length};
 }
 
-std::string_view OptString(lua_State* state, int arg) {
-  if (lua_isnoneornil(state, arg)) return {};
-  return CheckString(state, arg);
-}
-
 lua_Integer CheckInteger(lua_State* state, int arg) { return luaL_checkinteger(state, arg); }
 
 namespace {
@@ -59,16 +54,29 @@ lua_Integer ArgCursor::ReadInteger(int arg) {
   RaiseTypeError(state_, arg, lua_typename(state_, LUA_TNUMBER));
 }
 
-std::optional<std::string_view> ArgCursor::OptString() {
+std::optional<int> ArgCursor::NextOptional() {
+  if (optionalsEnded_) return std::nullopt;
   const int arg = next_++;
-  if (lua_isnoneornil(state_, arg)) return std::nullopt;
-  return ReadString(arg);
+  if (!lua_isnoneornil(state_, arg)) return arg;
+  optionalsEnded_ = optionals_ == Optionals::EndAtFirstAbsent;
+  return std::nullopt;
+}
+
+std::optional<std::string_view> ArgCursor::OptString() {
+  const std::optional<int> arg = NextOptional();
+  if (!arg) return std::nullopt;
+  return ReadString(*arg);
 }
 
 std::optional<lua_Integer> ArgCursor::OptInteger() {
-  const int arg = next_++;
-  if (lua_isnoneornil(state_, arg)) return std::nullopt;
-  return ReadInteger(arg);
+  const std::optional<int> arg = NextOptional();
+  if (!arg) return std::nullopt;
+  return ReadInteger(*arg);
+}
+
+int PushBoolean(lua_State* state, bool value) {
+  lua_pushboolean(state, value ? 1 : 0);
+  return 1;
 }
 
 std::wstring ToWide(std::string_view utf8) { return QvText::FromUtf8(utf8); }

@@ -25,8 +25,6 @@ void RegisterConstant(lua_State* state, const char* name, lua_Integer value);
 // the owners it holds are destroyed on the way out; a native never catches it.
 // A string argument accepts numbers (converted in place); the view lives while the argument does.
 std::string_view CheckString(lua_State* state, int arg);
-// Empty when the argument is absent or nil; any other non-string, non-number value raises.
-std::string_view OptString(lua_State* state, int arg);
 // A number with an integer value (or a string convertible to one).
 lua_Integer CheckInteger(lua_State* state, int arg);
 
@@ -38,7 +36,12 @@ lua_Integer CheckInteger(lua_State* state, int arg);
 // convertible to one. Raising unwinds like the readers above.
 class ArgCursor {
  public:
-  explicit ArgCursor(lua_State* state) : state_(state) {}
+  // How optional arguments relate: each on its own, or a list the first absent or nil one ends, so
+  // every later optional read gives nothing (its default) whatever that position holds.
+  enum class Optionals { Independent, EndAtFirstAbsent };
+
+  explicit ArgCursor(lua_State* state, Optionals optionals = Optionals::Independent)
+      : state_(state), optionals_(optionals) {}
 
   std::string_view String() { return ReadString(next_++); }
   lua_Integer Integer() { return ReadInteger(next_++); }
@@ -50,13 +53,19 @@ class ArgCursor {
  private:
   std::string_view ReadString(int arg);
   lua_Integer ReadInteger(int arg);
+  // The position of the next optional read; nothing once an absent or nil one ended the list.
+  std::optional<int> NextOptional();
 
   lua_State* state_;
+  Optionals optionals_;
+  bool optionalsEnded_ = false;
   int next_ = 1;
 };
 
 // UTF-8 from Lua to UTF-16; invalid input gives an empty string.
 std::wstring ToWide(std::string_view utf8);
+// Pushes a boolean result; the native's count of results (1), so `return PushBoolean(...)`.
+int PushBoolean(lua_State* state, bool value);
 // Pushes UTF-16 text as a UTF-8 string (empty when it cannot be converted).
 void PushString(lua_State* state, std::wstring_view text);
 // Pushes a table with the items at the keys 1..n.

@@ -21,14 +21,11 @@
 
 namespace {
 
+using Lua::PushBoolean;
+
 constexpr lua_Integer kListAll = 0;
 constexpr lua_Integer kListFiles = 1;
 constexpr lua_Integer kListDirectories = 2;
-
-int PushBoolean(lua_State* state, bool value) {
-  lua_pushboolean(state, value ? 1 : 0);
-  return 1;
-}
 
 std::wstring PathArgument(Lua::ArgCursor& args) { return Lua::ToWide(args.String()); }
 

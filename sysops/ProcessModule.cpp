@@ -22,6 +22,8 @@
 
 namespace {
 
+using Lua::PushBoolean;
+
 constexpr DWORD kTerminateWaitMs = 10000;
 constexpr DWORD kDefaultWaitMs = 30000;
 constexpr DWORD kDefaultFlags = DETACHED_PROCESS;
@@ -118,32 +120,14 @@ DWORD Low32(lua_Integer value) {
   return static_cast<DWORD>(static_cast<unsigned long long>(value) & 0xFFFFFFFFu);
 }
 
-// Reads the optional arguments in order; the first that is absent or nil ends the list, so every
-// later one takes its default whatever follows.
-class OptionalArgs {
- public:
-  explicit OptionalArgs(Lua::ArgCursor& cursor) : cursor_(cursor) {}
-  std::wstring String() {
-    if (ended_) return {};
-    const std::optional<std::string_view> value = cursor_.OptString();
-    ended_ = !value;
-    return value ? Lua::ToWide(*value) : std::wstring();
-  }
-  DWORD Integer(DWORD fallback) {
-    if (ended_) return fallback;
-    const std::optional<lua_Integer> value = cursor_.OptInteger();
-    ended_ = !value;
-    return value ? Low32(*value) : fallback;
-  }
-
- private:
-  Lua::ArgCursor& cursor_;
-  bool ended_ = false;
-};
-
-int PushBoolean(lua_State* state, bool value) {
-  lua_pushboolean(state, value ? 1 : 0);
-  return 1;
+// The optional arguments end at the first absent or nil one: every later one takes its default.
+std::wstring OptionalText(Lua::ArgCursor& cursor) {
+  const std::optional<std::string_view> value = cursor.OptString();
+  return value ? Lua::ToWide(*value) : std::wstring();
+}
+DWORD OptionalDword(Lua::ArgCursor& cursor, DWORD fallback) {
+  const std::optional<lua_Integer> value = cursor.OptInteger();
+  return value ? Low32(*value) : fallback;
 }
 
 int Terminate(lua_State* state, Lua::Process::MatchRule rule) {
@@ -336,26 +320,24 @@ int TerminateByName(lua_State* state) { return Terminate(state, MatchRule::ByNam
 int TerminateByNameMask(lua_State* state) { return Terminate(state, MatchRule::ByNameMask); }
 
 int StartProcessAndWaitForCompletion(lua_State* state) {
-  ArgCursor cursor(state);
+  ArgCursor cursor(state, ArgCursor::Optionals::EndAtFirstAbsent);
   const std::wstring path = ToWide(cursor.String());
-  OptionalArgs optional(cursor);
-  const std::wstring arguments = optional.String();
-  const DWORD timeoutMs = optional.Integer(kDefaultWaitMs);
-  const DWORD flags = optional.Integer(kDefaultFlags);
-  const std::wstring workingDirectory = optional.String();
-  const std::wstring logName = optional.String();
-  const UINT codePage = optional.Integer(CP_UTF8);
+  const std::wstring arguments = OptionalText(cursor);
+  const DWORD timeoutMs = OptionalDword(cursor, kDefaultWaitMs);
+  const DWORD flags = OptionalDword(cursor, kDefaultFlags);
+  const std::wstring workingDirectory = OptionalText(cursor);
+  const std::wstring logName = OptionalText(cursor);
+  const UINT codePage = OptionalDword(cursor, CP_UTF8);
   return PushBoolean(state, StartProcessWithArgumentsAndWaitForCompletion(
                                 path, arguments, timeoutMs, flags, workingDirectory, logName, codePage));
 }
 
 int StartProcess(lua_State* state) {
-  ArgCursor cursor(state);
+  ArgCursor cursor(state, ArgCursor::Optionals::EndAtFirstAbsent);
   const std::wstring path = ToWide(cursor.String());
-  OptionalArgs optional(cursor);
-  const std::wstring arguments = optional.String();
-  const DWORD flags = optional.Integer(kDefaultFlags);
-  const std::wstring workingDirectory = optional.String();
+  const std::wstring arguments = OptionalText(cursor);
+  const DWORD flags = OptionalDword(cursor, kDefaultFlags);
+  const std::wstring workingDirectory = OptionalText(cursor);
   return PushBoolean(state, StartProcessWithArguments(path, arguments, flags, workingDirectory));
 }
 

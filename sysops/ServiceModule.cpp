@@ -17,14 +17,11 @@
 
 namespace {
 
+using Lua::PushBoolean;
+
 std::wstring ReadName(lua_State* state) {
   Lua::ArgCursor args(state);
   return Lua::ToWide(args.String());
-}
-
-int PushBoolean(lua_State* state, bool value) {
-  lua_pushboolean(state, value ? 1 : 0);
-  return 1;
 }
 
 ChangeJournal& Journal() { return ChangeJournal::Instance(); }

@@ -21,6 +21,8 @@ BootModeQuery bootMode = [] { return ::GetSystemMetrics(SM_CLEANBOOT); };
 
 namespace {
 
+using Lua::PushBoolean;
+
 constexpr wchar_t kServiceName[] = L"msiserver";
 constexpr wchar_t kMinimalKey[] = L"SYSTEM\\CurrentControlSet\\Control\\SafeBoot\\Minimal\\MSIServer";
 constexpr wchar_t kNetworkKey[] = L"SYSTEM\\CurrentControlSet\\Control\\SafeBoot\\Network\\MSIServer";
@@ -104,11 +106,6 @@ INT CALLBACK MsiMessageCallback(LPVOID /*context*/, UINT messageType, LPCWSTR me
     default:
       return 0;
   }
-}
-
-int PushBoolean(lua_State* state, bool value) {
-  lua_pushboolean(state, value ? 1 : 0);
-  return 1;
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 
 namespace {
 
+using Lua::PushBoolean;
+
 // The root and view of one call, read in argument order.
 struct Target {
   HKEY root;
@@ -36,11 +38,6 @@ Target ReadTarget(Lua::ArgCursor& args) {
 
 // The optional view flags after the last required argument; absent or nil is the process's own view.
 REGSAM ReadFlags(Lua::ArgCursor& args) { return static_cast<REGSAM>(args.OptInteger().value_or(0)); }
-
-int PushBoolean(lua_State* state, bool value) {
-  lua_pushboolean(state, value ? 1 : 0);
-  return 1;
-}
 
 int PushList(lua_State* state, const std::vector<std::wstring>& items) {
   Lua::PushStringList(state, items);
