@@ -9,6 +9,7 @@
 #include "app/RunRecord.h"
 #include "app/RunReport.h"
 #include "app/UiTool.h"
+#include "base/ProcAddress.h"
 #include "base/SecurityAttributes.h"
 #include "base/UniqueHandle.h"
 #include "core/ConsolePrinter.h"
@@ -33,20 +34,14 @@ std::vector<HMODULE>& PreloadedLibraries() {
 }
 
 void Preload(const wchar_t* name) {
-  wchar_t system[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return;
-  const std::wstring path = std::wstring(system, length) + L"\\" + name;
-  if (HMODULE module = ::LoadLibraryW(path.c_str())) PreloadedLibraries().push_back(module);
+  if (HMODULE module = QvProc::LoadSystemLibrary(name).release()) PreloadedLibraries().push_back(module);
 }
 
 // Only the system directory is searched for libraries loaded later without a full path.
 bool RestrictDllSearch() {
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-  auto setDefault = kernel == nullptr ? nullptr
-                                      : reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
-                                            ::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  const auto setDefault = QvProc::Get<SetDefaultDllDirectoriesFn>(::GetModuleHandleW(L"kernel32.dll"),
+                                                                  "SetDefaultDllDirectories");
   return setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 

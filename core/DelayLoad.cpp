@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/ProcAddress.h"
 #include "base/PathText.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf8.h"
@@ -180,7 +181,7 @@ FARPROC GetFunction(const char* libraryName, const char* function) {
       module = entry->second;
     }
   }
-  return ::GetProcAddress(module, function);
+  return QvProc::Get<FARPROC>(module, function);
 }
 
 }  // namespace BrelDelayLoad

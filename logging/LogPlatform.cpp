@@ -61,7 +61,7 @@ std::wstring GetKnownFolder(const GUID& folderId) {
   using GetKnownFolderPathFn = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
   using TaskMemFreeFn = void(WINAPI*)(LPVOID);
   // Only the system directory's copy: the log location must not be decided by a planted DLL.
-  const UniqueModule shell32(::LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  const UniqueModule shell32 = QvProc::LoadSystemLibrary(L"shell32.dll");
   if (!shell32) return {};
   const auto getPath = QvProc::Get<GetKnownFolderPathFn>(shell32.get(), "SHGetKnownFolderPath");
   const auto taskMemFree = QvProc::Get<TaskMemFreeFn>(::GetModuleHandleW(L"ole32.dll"), "CoTaskMemFree");

@@ -83,12 +83,9 @@ void ReplaceAll(std::wstring& text, const std::wstring& what, const std::wstring
     text.replace(at, what.size(), with);
 }
 
-// The shell's answer, from shell32 loaded by its full path in the system folder.
+// The shell's answer, from the system directory's shell32.
 std::wstring ShellFolder(int csidl) {
-  const std::wstring system =
-      SizedCall([](wchar_t* buffer, UINT size) { return ::GetSystemDirectoryW(buffer, size); });
-  if (system.empty()) return {};
-  const UniqueModule shell32(::LoadLibraryExW(QvPath::Join(system, L"shell32.dll").c_str(), nullptr, 0));
+  const UniqueModule shell32 = QvProc::LoadSystemLibrary(L"shell32.dll");
   using GetFolderPath = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
   const auto getFolderPath = QvProc::Get<GetFolderPath>(shell32.get(), "SHGetFolderPathW");
   if (getFolderPath == nullptr) return {};

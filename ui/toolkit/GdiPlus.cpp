@@ -59,7 +59,7 @@ struct Api {
 const Api& Functions() {
   static const Api api = [] {
     Api bound;
-    const HMODULE library = SystemApis::LoadSystemLibrary(L"gdiplus.dll");
+    const HMODULE library = QvProc::LoadSystemLibrary(L"gdiplus.dll").release();
     bound.complete = library != nullptr;
 #define QV_GDIP_BIND(name)                                   \
   bound.name = QvProc::Get<decltype(&name)>(library, #name); \

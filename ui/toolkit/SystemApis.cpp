@@ -15,20 +15,16 @@ HRESULT LastErrorResult() {
 
 // Stays loaded: the window classes it registers live in it.
 HMODULE Comctl32() {
-  static const HMODULE library = LoadSystemLibrary(L"comctl32.dll");
+  static const HMODULE library = QvProc::LoadSystemLibrary(L"comctl32.dll").release();
   return library;
 }
 
 HMODULE Oleacc() {
-  static const HMODULE library = LoadSystemLibrary(L"oleacc.dll");
+  static const HMODULE library = QvProc::LoadSystemLibrary(L"oleacc.dll").release();
   return library;
 }
 
 }  // namespace
-
-HMODULE LoadSystemLibrary(const wchar_t* name) {
-  return ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
 
 BOOL InitCommonControls(DWORD classes) {
   using Function = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
@@ -43,7 +39,7 @@ BOOL InitCommonControls(DWORD classes) {
 
 HRESULT SetWindowTheme(HWND window, const wchar_t* subAppName, const wchar_t* subIdList) {
   using Function = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-  const UniqueModule library(LoadSystemLibrary(L"uxtheme.dll"));
+  const UniqueModule library = QvProc::LoadSystemLibrary(L"uxtheme.dll");
   const auto function = QvProc::Get<Function>(library.get(), "SetWindowTheme");
   if (function == nullptr) return LastErrorResult();
   return function(window, subAppName, subIdList);
@@ -71,7 +67,7 @@ bool DrawThemedCheckBox(HWND window, HDC dc, const RECT& rect, bool checked, int
   using Open = HANDLE(WINAPI*)(HWND, LPCWSTR, UINT);
   using Draw = HRESULT(WINAPI*)(HANDLE, HDC, int, int, LPCRECT, LPCRECT);
   using Close = HRESULT(WINAPI*)(HANDLE);
-  const UniqueModule library(LoadSystemLibrary(L"uxtheme.dll"));
+  const UniqueModule library = QvProc::LoadSystemLibrary(L"uxtheme.dll");
   // The style's parts at a DPI of choice: Windows 10 1703 and later.
   const auto open = QvProc::Get<Open>(library.get(), "OpenThemeDataForDpi");
   const auto draw = QvProc::Get<Draw>(library.get(), "DrawThemeBackground");
@@ -87,7 +83,7 @@ bool DrawThemedCheckBox(HWND window, HDC dc, const RECT& rect, bool checked, int
 
 HRESULT DwmSetWindowAttribute(HWND window, DWORD attribute, const void* value, DWORD size) {
   using Function = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
-  const UniqueModule library(LoadSystemLibrary(L"dwmapi.dll"));
+  const UniqueModule library = QvProc::LoadSystemLibrary(L"dwmapi.dll");
   const auto function = QvProc::Get<Function>(library.get(), "DwmSetWindowAttribute");
   if (function == nullptr) return LastErrorResult();
   return function(window, attribute, value, size);

@@ -9,11 +9,6 @@
 
 namespace QvUI::SystemApis {
 
-// LoadLibraryExW(name, LOAD_LIBRARY_SEARCH_SYSTEM32): the system directory only. A plain name (not a
-// full path) keeps the activation context's redirection, so comctl32 comes as version 6 where the
-// manifest asks for it.
-HMODULE LoadSystemLibrary(const wchar_t* name);
-
 // comctl32 InitCommonControlsEx; FALSE with the last error set when it cannot be bound.
 BOOL InitCommonControls(DWORD classes);
 // uxtheme SetWindowTheme; the library is loaded for the call and freed again.

@@ -38,7 +38,7 @@ using Accessible = QvHandles::UniqueValue<IAccessible*, ComTraits>;
 Accessible FromWindow(HWND window) {
   using Function = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
   static const Function function =
-      QvProc::Get<Function>(QvUI::SystemApis::LoadSystemLibrary(L"oleacc.dll"), "AccessibleObjectFromWindow");
+      QvProc::Get<Function>(QvProc::LoadSystemLibrary(L"oleacc.dll").release(), "AccessibleObjectFromWindow");
   Accessible object;
   if (function != nullptr)
     function(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
