@@ -16,21 +16,7 @@ using RemoveDirectoryCall = BOOL(WINAPI*)(LPCWSTR path);
 // MoveFileExW, which DelayDelete reaches through it.
 extern DeleteFileCall deleteFile;
 extern RemoveDirectoryCall removeDirectory;
-using QvRestartSchedule::Seam::MoveFileExCall;
 using QvRestartSchedule::Seam::moveFileEx;
-
-// Puts a replacement in one slot for the life of the guard.
-template <typename Call>
-class ScopedCall {
- public:
-  ScopedCall(Call& slot, Call replacement) : slot_(slot), saved_(slot) { slot_ = replacement; }
-  ScopedCall(const ScopedCall&) = delete;
-  ScopedCall& operator=(const ScopedCall&) = delete;
-  ~ScopedCall() { slot_ = saved_; }
-
- private:
-  Call& slot_;
-  Call saved_;
-};
+using QvRestartSchedule::Seam::MoveFileExCall;
 
 }  // namespace FileOpsSeam

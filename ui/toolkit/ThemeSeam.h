@@ -10,17 +10,4 @@ using HighContrastQuery = bool (*)();
 // SystemParametersInfoW(SPI_GETHIGHCONTRAST) succeeded with HCF_HIGHCONTRASTON set.
 extern HighContrastQuery highContrastOn;
 
-class ScopedHighContrast {
- public:
-  explicit ScopedHighContrast(HighContrastQuery replacement) : saved_(highContrastOn) {
-    highContrastOn = replacement;
-  }
-  ScopedHighContrast(const ScopedHighContrast&) = delete;
-  ScopedHighContrast& operator=(const ScopedHighContrast&) = delete;
-  ~ScopedHighContrast() { highContrastOn = saved_; }
-
- private:
-  HighContrastQuery saved_;
-};
-
 }  // namespace ThemeSeam

@@ -10,6 +10,7 @@
 #include "sysops/FileOps.h"
 #include "sysops/FileOpsSeam.h"
 #include "sysops/WorkingDirectory.h"
+#include "tests/support/SeamOverride.h"
 
 using namespace FileTest;
 using namespace QvTest;
@@ -60,7 +61,7 @@ TEST_F(FileOpsLogTest, UnremovableFileReportsTheFirstRefusal) {
   ASSERT_TRUE(MakeFile(file));
   FileHolder hold(file);
   ASSERT_TRUE(hold.IsHolding());
-  FileOpsSeam::ScopedCall seam(FileOpsSeam::moveFileEx, RefuseSchedule);
+  QvTest::SeamOverride seam(FileOpsSeam::moveFileEx, RefuseSchedule);
 
   ASSERT_FALSE(FileOpsInternal::TryWipeFile(Guarded(file), Attributes(file)));
   EXPECT_EQ(log.Count(QV_ERROR, "FileOpsInternal::DelayDelete", L"MoveFileEx('" + file + L"') failed: 5"), 1);
@@ -72,8 +73,8 @@ TEST_F(FileOpsLogTest, UnremovableFileReportsTheFirstRefusal) {
 TEST_F(FileOpsLogTest, UnremovableFolderIsReported) {
   const std::wstring folder = scratch / L"folder";
   ASSERT_TRUE(MakeFolder(folder));
-  FileOpsSeam::ScopedCall removeSeam(FileOpsSeam::removeDirectory, RefuseWithAccessDenied);
-  FileOpsSeam::ScopedCall scheduleSeam(FileOpsSeam::moveFileEx, RefuseSchedule);
+  QvTest::SeamOverride removeSeam(FileOpsSeam::removeDirectory, RefuseWithAccessDenied);
+  QvTest::SeamOverride scheduleSeam(FileOpsSeam::moveFileEx, RefuseSchedule);
 
   ASSERT_FALSE(FileOpsInternal::TryWipeDirectory(Guarded(folder)));
   EXPECT_EQ(

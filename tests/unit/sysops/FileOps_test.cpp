@@ -17,6 +17,7 @@
 #include "sysops/FileAccessSeam.h"
 #include "sysops/FileOpsSeam.h"
 #include "sysops/WorkingDirectory.h"
+#include "tests/support/SeamOverride.h"
 
 using namespace FileTest;
 using namespace QvTest;
@@ -65,9 +66,9 @@ BOOL WINAPI RefuseSchedule(LPCWSTR, LPCWSTR, DWORD) {
   return FALSE;
 }
 
-using DeleteSeam = FileOpsSeam::ScopedCall<FileOpsSeam::DeleteFileCall>;
-using RemoveSeam = FileOpsSeam::ScopedCall<FileOpsSeam::RemoveDirectoryCall>;
-using ScheduleSeam = FileOpsSeam::ScopedCall<FileOpsSeam::MoveFileExCall>;
+using DeleteSeam = QvTest::SeamOverride<FileOpsSeam::DeleteFileCall>;
+using RemoveSeam = QvTest::SeamOverride<FileOpsSeam::RemoveDirectoryCall>;
+using ScheduleSeam = QvTest::SeamOverride<FileOpsSeam::MoveFileExCall>;
 
 class FileOpsTest : public ::testing::Test {
  protected:
@@ -322,10 +323,10 @@ TEST_F(FileOpsTest, AccessRepairNeverReachesALinkOrAFileWithSeveralNames) {
   const DeleteSeam deletes(FileOpsSeam::deleteFile, RefuseDelete);
   const RemoveSeam removes(FileOpsSeam::removeDirectory, RefuseRemove);
   const ScheduleSeam schedules(FileOpsSeam::moveFileEx, RecordSchedule);
-  const FileOpsSeam::ScopedCall<FileAccessSeam::GetSecurityInfoCall> gets(FileAccessSeam::getSecurityInfo,
-                                                                          RecordGetSecurity);
-  const FileOpsSeam::ScopedCall<FileAccessSeam::SetSecurityInfoCall> sets(FileAccessSeam::setSecurityInfo,
-                                                                          RecordSetSecurity);
+  const QvTest::SeamOverride<FileAccessSeam::GetSecurityInfoCall> gets(FileAccessSeam::getSecurityInfo,
+                                                                       RecordGetSecurity);
+  const QvTest::SeamOverride<FileAccessSeam::SetSecurityInfoCall> sets(FileAccessSeam::setSecurityInfo,
+                                                                       RecordSetSecurity);
 
   const struct {
     const wchar_t* name;

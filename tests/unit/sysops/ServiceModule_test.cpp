@@ -12,6 +12,7 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/LuaChunk.h"
 #include "tests/support/ScratchService.h"
+#include "tests/support/SeamOverride.h"
 
 using namespace QvTest;
 
@@ -20,18 +21,16 @@ namespace {
 const std::wstring kServicesKey = L"SYSTEM\\CurrentControlSet\\Services\\";
 
 // Short waits for the length of a test.
-class ShortWaits {
- public:
-  ShortWaits() {
-    QvServiceSeam::waits.startTimeoutMs = 5000;
-    QvServiceSeam::waits.stopTimeoutMs = 1500;
-    QvServiceSeam::waits.startPollMs = 50;
-    QvServiceSeam::waits.stopPollMs = 100;
-  }
-  ~ShortWaits() { QvServiceSeam::waits = saved_; }
-
- private:
-  QvServiceSeam::Waits saved_ = QvServiceSeam::waits;
+QvServiceSeam::Waits Short() {
+  QvServiceSeam::Waits waits = QvServiceSeam::waits;
+  waits.startTimeoutMs = 5000;
+  waits.stopTimeoutMs = 1500;
+  waits.startPollMs = 50;
+  waits.stopPollMs = 100;
+  return waits;
+}
+struct ShortWaits : QvTest::SeamOverride<QvServiceSeam::Waits> {
+  ShortWaits() : SeamOverride(QvServiceSeam::waits, Short()) {}
 };
 
 // The dependents the system would list for the first service asked (the one the script stops); the
@@ -70,17 +69,15 @@ struct FakeDependents {
     return TRUE;
   }
 
-  FakeDependents(std::vector<std::wstring> list, DWORD error) : saved_(QvServiceSeam::enumDependents) {
+  FakeDependents(std::vector<std::wstring> list, DWORD error) {
     names = std::move(list);
     failure = error;
     parent = nullptr;
     calls = 0;
-    QvServiceSeam::enumDependents = Enumerate;
   }
-  ~FakeDependents() { QvServiceSeam::enumDependents = saved_; }
 
  private:
-  QvServiceSeam::EnumDependentsCall saved_;
+  QvTest::SeamOverride<QvServiceSeam::EnumDependentsCall> seam_{QvServiceSeam::enumDependents, Enumerate};
 };
 
 bool KeyExists(const std::wstring& path) {

@@ -18,6 +18,7 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/MsiRegistration.h"
 #include "tests/support/ScratchKey.h"
+#include "tests/support/SeamOverride.h"
 
 namespace {
 
@@ -60,8 +61,14 @@ TEST(MsiModuleTest, SafeModeRegistersAndStartsTheInstallerService) {
   const std::wstring network = std::wstring(kSafeBoot) + L"Network\\MSIServer";
   ASSERT_FALSE(QvTest::MachineKeyExists(minimal, 0));
   ASSERT_FALSE(QvTest::MachineKeyExists(network, 0));
-  MsiModuleSeam::BootModeQuery saved = MsiModuleSeam::bootMode;
-  MsiModuleSeam::bootMode = [] { return g_bootMode; };
+  const QvTest::SeamOverride<MsiModuleSeam::BootModeQuery> bootMode(MsiModuleSeam::bootMode,
+                                                                    [] { return g_bootMode; });
+  // Whatever assertion ends the test, no SafeBoot registration and no running Installer stay.
+  const ScopeExit cleanUp([&] {
+    QvTest::DeleteMachineTree(minimal, 0);
+    QvTest::DeleteMachineTree(network, 0);
+    StopInstallerService();
+  });
   const struct {
     int bootMode;
     bool runningBefore;
@@ -101,7 +108,6 @@ TEST(MsiModuleTest, SafeModeRegistersAndStartsTheInstallerService) {
     QvTest::DeleteMachineTree(minimal, 0);
     QvTest::DeleteMachineTree(network, 0);
   }
-  MsiModuleSeam::bootMode = saved;
   EXPECT_TRUE(StopInstallerService());
 }
 

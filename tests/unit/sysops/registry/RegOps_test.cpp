@@ -19,6 +19,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/ScratchKey.h"
+#include "tests/support/SeamOverride.h"
 
 namespace {
 
@@ -403,8 +404,8 @@ TEST_F(RegOpsTest, TakeOverInThe32BitViewNamesThe32BitObject) {
             ERROR_SUCCESS);
   ASSERT_FALSE(QvTest::OpenMachineKey(scratch_.Child(L"T\\a"), KEY_WOW64_32KEY, KEY_READ));
   securityCalls.clear();
-  FileOpsSeam::ScopedCall<RegOpsSeam::SetNamedSecurityInfoCall> seam(RegOpsSeam::setNamedSecurityInfo,
-                                                                     RecordingSetNamedSecurityInfo);
+  QvTest::SeamOverride<RegOpsSeam::SetNamedSecurityInfoCall> seam(RegOpsSeam::setNamedSecurityInfo,
+                                                                  RecordingSetNamedSecurityInfo);
   EXPECT_TRUE(RegOps::WipeBranch(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, scratch_.Child(L"T")));
   EXPECT_FALSE(Exists(KEY_WOW64_32KEY, L"T"));
   ASSERT_EQ(securityCalls.size(), 2u);  // the owner, then the DACL

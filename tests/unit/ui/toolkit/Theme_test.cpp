@@ -10,6 +10,7 @@
 
 #include "base/UniqueHandle.h"
 #include "tests/support/SavedUserValue.h"
+#include "tests/support/SeamOverride.h"
 #include "ui/toolkit/ListView.h"
 #include "ui/toolkit/SystemApis.h"
 #include "ui/toolkit/ThemeSeam.h"
@@ -70,7 +71,8 @@ TEST(ThemeTest, HighContrastFollowsTheSystemColoursAndTheirDarkness) {
   ASSERT_FALSE(sid.empty());
   const QvTest::SavedUserValue value(Personalize, L"AppsUseLightTheme");
   ASSERT_TRUE(value.SetDword(0));  // high contrast wins over the dark choice
-  const ThemeSeam::ScopedHighContrast contrast(HighContrastOn);
+  const QvTest::SeamOverride<ThemeSeam::HighContrastQuery> contrast(ThemeSeam::highContrastOn,
+                                                                    HighContrastOn);
   const int element = COLOR_WINDOW;
   const COLORREF saved = ::GetSysColor(COLOR_WINDOW);
   const struct {
