@@ -7,7 +7,7 @@ import io
 import zipfile
 from pathlib import Path
 
-from conftest import TOOL, helper, run
+from harness import TOOL, helper, run
 
 
 def windows_path(path):

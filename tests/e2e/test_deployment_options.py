@@ -6,7 +6,7 @@ import time
 
 import pytest
 
-from conftest import helper, run, start, wait_for_restart_to_settle, work_dirs
+from harness import helper, run, start, wait_for_restart_to_settle, work_dirs
 from scriptset import tool_with_scripts
 from wizard import Wizard
 

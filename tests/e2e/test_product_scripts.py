@@ -5,7 +5,7 @@ import re
 
 import pytest
 
-from conftest import run
+from harness import run
 from refmachine import family, refmachine  # noqa: F401 (the fixture)
 from scripthost import SCRIPTS, lua
 

@@ -6,10 +6,9 @@ import shutil
 import subprocess
 import time
 
-import audit as auditing
-import build as builder
-import family
-import snapshot
+from . import audit as auditing
+from . import build as builder
+from . import family, snapshot
 
 
 class Machine:
