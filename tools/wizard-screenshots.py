@@ -6,14 +6,13 @@ wizard_pages (tests/helpers/wizard_pages.cpp) with the tool's own manager, templ
 and the README's pictures docs/images/<theme>-<page>.png (light and dark, 96 DPI, English)."""
 import pathlib
 import shutil
-import sys
 import tempfile
 import time
 
+from harness import BUILD_DIR  # tests/e2e, which tools/screenshots puts on PYTHONPATH
+from wizard import WizardPage
+
 SOURCE = pathlib.Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(SOURCE / "tests" / "e2e"))
-from conftest import BUILD_DIR  # noqa: E402
-from wizard import WizardPage  # noqa: E402
 
 OUT = BUILD_DIR / "screenshots"
 README_IMAGES = SOURCE / "docs" / "images"

@@ -5,7 +5,7 @@ import re
 import subprocess
 import time
 
-from conftest import helper, wait_for, wine_env
+from harness import PREFIX, helper, wait_for, wine_env
 
 GALLERY = helper("widget_gallery")
 
@@ -76,7 +76,7 @@ class Gallery(PageProcess):
         self.errors = tmp_path / f"gallery-{theme}-{dpi}.err"
         self.proc = subprocess.Popen(["wine", str(GALLERY), "--theme", theme, "--dpi", str(dpi)],
                                      stdin=subprocess.PIPE, stdout=self.output.open("wb"),
-                                     stderr=self.errors.open("wb"), env=wine_env({"WINEDEBUG": "err+all"}))
+                                     stderr=self.errors.open("wb"), env=wine_env(PREFIX, {"WINEDEBUG": "err+all"}))
         # Whole lines only: a widget's name ("status-error") may stand in a report still being written.
         came_up = wait_for(lambda: "ready" in self.lines() or self.failed() or self.proc.poll() is not None,
                            timeout=120)
@@ -123,7 +123,7 @@ class Gallery(PageProcess):
 
 
 def xdotool(*args):
-    subprocess.run(["xdotool", *map(str, args)], check=True, timeout=30, env=wine_env())
+    subprocess.run(["xdotool", *map(str, args)], check=True, timeout=30, env=wine_env(PREFIX))
 
 
 def region_changes(rect, timeout=5.0):

@@ -12,18 +12,14 @@ Or use the `refmachine` fixture, a factory whose machines are stopped and remove
 Machine (tools/refmachine/machine.py) has the rest: start/stop, plant_file, delete_registry, path,
 snapshot, log_text.
 """
-import sys
-
 import pytest
 
-from conftest import BUILD_DIR, SOURCE_DIR, TOOL, Result
-
-sys.path.insert(0, str(SOURCE_DIR / "tools" / "refmachine"))
-import audit as auditing  # noqa: E402
-import build as builder  # noqa: E402
-import family  # noqa: E402
-import machine as machines  # noqa: E402
-import snapshot  # noqa: E402,F401  (for scenarios)
+from harness import BUILD_DIR, TOOL, Result
+from tools.refmachine import audit as auditing  # noqa: F401  (for scenarios)
+from tools.refmachine import build as builder
+from tools.refmachine import family  # noqa: F401  (for scenarios)
+from tools.refmachine import machine as machines
+from tools.refmachine import snapshot  # noqa: F401  (for scenarios)
 
 # Written by Wine's own display driver whenever a session starts: not the tool's.
 WINE_DISPLAY_KEY = "hklm\\system\\currentcontrolset\\control\\class\\{4d36e968-e325-11ce-bfc1-08002be10318}\\0000"
@@ -39,7 +35,7 @@ class Machine(machines.Machine):
         super().__init__(root, template(sections, variant), start)
 
     def run_tool(self, *args, exe=TOOL, timeout=300):
-        """Runs the tool (or another program) on the machine, like conftest's run."""
+        """Runs the tool (or another program) on the machine, like harness.run."""
         return Result(*self.run(exe, *args, timeout=timeout))
 
 

@@ -6,7 +6,7 @@ beside the file), through tests/helpers/script_host.cpp, against the machine giv
 The host starts no logger and runs only what the chunk calls: use it for library functions,
 detection and names, never for a removal on the shared test machine.
 """
-from conftest import SOURCE_DIR, helper, run
+from harness import SOURCE_DIR, helper, run
 from scriptset import windows_path
 
 SCRIPTS = SOURCE_DIR / "scripts"

@@ -7,7 +7,7 @@ import io
 import zipfile
 from pathlib import Path
 
-from conftest import TOOL, helper, run
+from harness import TOOL, helper, run
 
 
 def windows_path(path):
@@ -28,16 +28,17 @@ def make_zip(entries, compression=zipfile.ZIP_DEFLATED):
     return buffer.getvalue()
 
 
-def tool_with_scripts(directory, scripts, name="UninstallationTool.exe"):
+def tool_with_scripts(directory, scripts, name="UninstallationTool.exe", env=None):
     """A copy of the built tool in `directory` whose script archive is `scripts` (ZIP bytes, or a
-    mapping/list for make_zip). Returns the copy's path."""
+    mapping/list for make_zip), made on the test prefix or the machine `env` names. Returns the
+    copy's path."""
     directory = Path(directory)
     directory.mkdir(parents=True, exist_ok=True)
     archive = scripts if isinstance(scripts, (bytes, bytearray)) else make_zip(scripts)
     zip_path = directory / (name + ".scripts.zip")
     zip_path.write_bytes(archive)
     target = directory / name
-    result = run(helper("replace_scripts"), windows_path(TOOL), windows_path(target), windows_path(zip_path))
+    result = run(helper("replace_scripts"), windows_path(TOOL), windows_path(target), windows_path(zip_path), env=env)
     if result.code != 0:
         raise RuntimeError(f"replace_scripts failed ({result.code}): {result.stderr}")
     return target

@@ -1,7 +1,7 @@
 """The command line as a caller sees it: exit codes and the two lines printed for bad input."""
 import pytest
 
-from conftest import run, work_dirs
+from harness import run, work_dirs
 from scriptset import windows_path
 
 USE_HELP = "Use --help|-h option to view available parameters"

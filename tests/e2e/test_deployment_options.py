@@ -1,12 +1,10 @@
 """Options for deployment systems on the real executable with injected script sets: the Installer's
-exit codes (--msi-exit-codes) for every outcome, and the run deadline (--deadline) ending a script
-that never returns."""
+exit codes (--msi-exit-codes) for every outcome (the run deadline is in test_run_deadline.py)."""
 import re
-import time
 
 import pytest
 
-from conftest import helper, run, start, wait_for_restart_to_settle, work_dirs
+from harness import helper, run, start, wait_for_restart_to_settle, work_dirs
 from scriptset import tool_with_scripts
 from wizard import Wizard
 
@@ -82,26 +80,3 @@ def test_triggered_restart_gives_1641(tmp_path, scratch_machine):
     wait_for_restart_to_settle(scratch_machine.prefix)
     assert result.code == 1641 & 0xFF, result
     assert exit_lines(scratch_machine.log_text()) == (99, (99, 1641))
-
-
-@pytest.mark.parametrize("extra, installer", [([], 1), (["--msi-exit-codes"], 1603)])
-def test_deadline_ends_an_endless_clean_up_and_skips_the_rest(tmp_path, log_since, extra, installer):
-    exe = tool_with_scripts(tmp_path, {"a.lua": product("a", 1),
-                                       "b.lua": product("b", 2, cleanup="while true do end"),
-                                       "c.lua": product("c", 3), "d.lua": product("d", 4),
-                                       "logs.lua": product("logs", 5)})
-    began = time.monotonic()
-    result = run(exe, "--silent", "--deadline", "1", *extra, timeout=180)
-    elapsed = time.monotonic() - began
-    assert result.code == installer & 0xFF, result
-    assert 55 < elapsed < 90, elapsed
-    text = log_since()
-    assert " I: Run: Run deadline: 1 minutes\r\n" in text
-    assert re.search(r"\*E: LuaUninstallScript::CallLuaFunction: Error 2 calling 'CleanupProduct'\. Error: "
-                     r"\S*b\.lua:\d+: Run deadline of 1 minutes reached\r\n", text)
-    skipped = re.findall(r"\.W: UiToolLib::RemoveProducts: Skipping product (\S+): the run deadline of 1 minutes "
-                         r"has passed\r\n", text)
-    # What ran before the deadline stays done; logs is not selected in a silent run, so not named.
-    assert skipped == ["c", "d"]
-    assert re.findall(r"\] cleanup (\w+)", text) == ["a", "b"]
-    assert exit_lines(text)[0] == 1

@@ -5,7 +5,7 @@ import shutil
 
 import pytest
 
-from conftest import DRIVE_C, run
+from harness import DRIVE_C, run
 from scriptset import tool_with_scripts
 
 SCRIPT = r"""

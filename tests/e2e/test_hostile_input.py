@@ -1,6 +1,6 @@
 """A hostile script in the real tool: named outside the ANSI code page, it logs line breaks and
 calls os.exit."""
-from conftest import run, work_dirs
+from harness import run, work_dirs
 from scriptset import tool_with_scripts
 
 

@@ -5,7 +5,7 @@ import sys
 
 import pytest
 
-from conftest import BUILD_DIR, SOURCE_DIR, TOOL, helper
+from harness import BUILD_DIR, SOURCE_DIR, TOOL, helper
 
 CHECK = SOURCE_DIR / "tools" / "check-imports"
 

@@ -1,7 +1,7 @@
 """The log file of one run of the real executable: the frame around the run's records."""
 import re
 
-from conftest import run
+from harness import run
 
 STAMP = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[[0-9a-f]{4,}\.[0-9a-f]{4,}\] "
 

@@ -3,7 +3,7 @@ with wixl and installed with msiexec on a copy of the test machine (one package 
 at all), then uninstalled by upgrade code from a silent run."""
 import re
 
-from conftest import run
+from harness import run
 from scriptset import tool_with_scripts
 from testmsi import MIX, OTHER, PACKAGES, PAIR, build
 

@@ -6,7 +6,7 @@ import shutil
 
 import pytest
 
-from conftest import DRIVE_C, helper, run, start, wait_for
+from harness import DRIVE_C, helper, run, start, wait_for
 from scriptset import tool_with_scripts
 
 SCRIPT = r"""

@@ -4,7 +4,7 @@ import json
 
 import pytest
 
-from conftest import run
+from harness import run
 from refmachine import WINE_DISPLAY_KEY, auditing, refmachine  # noqa: F401  (fixture)
 from scriptset import tool_with_scripts, windows_path
 from wizard import Wizard

@@ -5,7 +5,7 @@ import shutil
 
 import pytest
 
-from conftest import DRIVE_C, run
+from harness import DRIVE_C, run
 from scripthost import lua, lua_list, lua_string
 
 

@@ -4,7 +4,7 @@ import re
 
 import pytest
 
-from conftest import run, wait_for_restart_to_settle, work_dirs
+from harness import run, wait_for_restart_to_settle, work_dirs
 from scriptset import tool_with_scripts
 
 ERROR_GENERIC = "Could not complete the uninstallation successfully."

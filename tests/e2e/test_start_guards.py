@@ -2,7 +2,7 @@
 built file carries (manifest, version, icon, embedded data)."""
 import re
 
-from conftest import helper, run, start, work_dirs
+from harness import helper, run, start, work_dirs
 
 MUTEX = "Global\\{91D7C0A1-4A48-4F19-8492-D22A1F91C4CE}"
 

@@ -7,7 +7,7 @@ import subprocess
 
 import pytest
 
-from conftest import SOURCE_DIR, ScratchMachine, run, wine_env
+from harness import PREFIX, SOURCE_DIR, ScratchMachine, run, wine_env
 from scriptset import tool_with_scripts
 
 PROBE = """
@@ -67,7 +67,7 @@ def reg_file(rows):
 def seed(machine, rows, directory):
     path = directory / "seed.reg"
     path.write_text(reg_file(rows), encoding="utf-16")
-    subprocess.run(["wine", "regedit", "/s", "Z:" + str(path).replace("/", "\\")], env=wine_env(machine.env),
+    subprocess.run(["wine", "regedit", "/s", "Z:" + str(path).replace("/", "\\")], env=wine_env(PREFIX, machine.env),
                    check=True, capture_output=True, timeout=60)
 
 

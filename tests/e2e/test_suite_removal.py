@@ -4,9 +4,8 @@ import shutil
 
 import pytest
 
-from conftest import helper
-from refmachine import builder, family, refmachine  # noqa: F401 (fixture)
-import snapshot  # noqa: E402 (tools/refmachine, on the path refmachine sets)
+from harness import helper
+from refmachine import builder, family, refmachine, snapshot  # noqa: F401 (fixture)
 
 WLP = family.QPF + r"\Wisplite"
 SUITE_PATH = r"HKLM/64\SOFTWARE\Quorvel\NS\default\Omnivo"

@@ -5,7 +5,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import run
+from harness import run
 
 STRINGS = Path(__file__).resolve().parents[2] / "resources" / "strings"
 

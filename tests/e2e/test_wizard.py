@@ -6,7 +6,7 @@ import time
 
 import pytest
 
-from conftest import helper, run, wait_for, wait_for_restart_to_settle
+from harness import helper, run, wait_for, wait_for_restart_to_settle
 from gallery import Screenshot, region_changes
 from scriptset import tool_with_scripts
 from wizard import CANCEL, CHOOSE, LIST, NEXT, REMOVE_ALL, SPINNER, START, TITLE, Wizard

@@ -5,7 +5,7 @@ import time
 
 import pytest
 
-from conftest import run
+from harness import run
 from gallery import Screenshot
 from wizard import START, WizardPage, page_point
 

@@ -5,7 +5,7 @@ import pathlib
 import subprocess
 import time
 
-from conftest import helper, wait_for, wine_env
+from harness import PREFIX, helper, wait_for, wine_env
 from gallery import PageProcess, Screenshot
 
 TITLE = "Quorvel uninstallation tool"
@@ -31,7 +31,7 @@ def page_point(page, rect, fx=0.5, fy=0.5):
 
 def xdotool(*args, check=True):
     return subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True, check=check, timeout=30,
-                          env=wine_env())
+                          env=wine_env(PREFIX))
 
 
 class Wizard:
@@ -40,7 +40,7 @@ class Wizard:
 
     def __init__(self, exe, *args, env=None):
         self.proc = subprocess.Popen(["wine", str(exe), *map(str, args)], stdin=subprocess.DEVNULL,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=wine_env(env))
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=wine_env(PREFIX, env))
         self.window = None
         try:
             assert wait_for(self._find, timeout=90), "the wizard window did not appear"
@@ -133,7 +133,7 @@ class WizardPage(PageProcess):
         name = f"{theme}-{dpi}-{language}-{page}" + (f"-to-{switch_dpi}" if switch_dpi else "")
         self.output = pathlib.Path(work) / f"{name}.txt"
         self.proc = subprocess.Popen(["wine", str(self.PROGRAM), *map(str, args)], stdin=subprocess.PIPE,
-                                     stdout=self.output.open("wb"), stderr=subprocess.DEVNULL, env=wine_env())
+                                     stdout=self.output.open("wb"), stderr=subprocess.DEVNULL, env=wine_env(PREFIX))
         came_up = wait_for(lambda: self._done() or self.proc.poll() is not None, timeout=120)
         lines = self.lines()
         if not came_up or "ready" not in lines:
@@ -158,5 +158,5 @@ class WizardPage(PageProcess):
         """The page as a PNG, cut from a screenshot of the X display."""
         left, top, right, bottom = self.page
         subprocess.run(["import", "-window", "root", "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
-                        "+repage", "-strip", str(target)], check=True, timeout=60, env=wine_env())
+                        "+repage", "-strip", str(target)], check=True, timeout=60, env=wine_env(PREFIX))
 

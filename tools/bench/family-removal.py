@@ -11,7 +11,7 @@
 4. The ratios with their targets: the clean run against `wine cmd /c exit` (at most 2.5), the whole
    removal against the clean run (at most 4) and the plan against the clean run (at most 2).
 
-    python3 tools/bench/family-removal.py [build directory]     (ROUNDS=5, WHOLE_ROUNDS=3 by default)
+    python3 -m tools.bench.family-removal [build directory]     (from the source root; ROUNDS=5, WHOLE_ROUNDS=3 by default)
 
 With OTHER_TOOL=<path to another build's UninstallationTool.exe>, the whole removal is also timed with
 that build on fresh copies of its own, alternating with this one, and the ratio printed: how a change
@@ -27,11 +27,11 @@ import sys
 import tempfile
 import time
 
+from tools.refmachine import build as builder
+from tools.refmachine import machine as machines
+from tools.refmachine import snapshot
+
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(ROOT / "tools" / "refmachine"))
-import build as builder  # noqa: E402
-import machine as machines  # noqa: E402
-import snapshot  # noqa: E402
 
 ALL = ["omnivo", "harbex", "passkeep", "passkeepdata", "quarantine", "logs"]
 RECORD = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) .*?: (.*)$")

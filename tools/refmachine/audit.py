@@ -2,9 +2,9 @@
 """Audits a reference machine: every item of family.py present or gone as the removed products say,
 and nothing else changed between two snapshots.
 
-    audit.py <template dir> <before.json> <after.json> [--removed omnivo,logs] [--json out.json]
-    audit.py <template dir> --check <prefix>          (a stopped machine as built: all present)
-    audit.py <template dir> --snapshot <prefix> <out.json>   (of a running machine; stops it)
+    python3 -m tools.refmachine.audit <template dir> <before.json> <after.json> [--removed omnivo,logs] [--json out.json]
+    python3 -m tools.refmachine.audit <template dir> --check <prefix>    (a stopped machine as built: all present)
+    python3 -m tools.refmachine.audit <template dir> --snapshot <prefix> <out.json>   (of a running machine; stops it)
 
 tests/e2e/refmachine.py (Machine.audit) does all of it for scenarios.
 Exit status 0 when the machine is as expected, 1 otherwise.
@@ -15,11 +15,8 @@ import pathlib
 import sys
 from dataclasses import dataclass, field
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
-import build as builder  # noqa: E402
-import family  # noqa: E402
-import snapshot  # noqa: E402
+from . import build as builder
+from . import family, snapshot
 
 # Wine's own churn between two snapshots of one machine, whatever ran: keep short and explicit.
 CHURN_PREFIXES = (

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Builds the reference machine: a Wine prefix holding the Quorvel family as family.py lists it.
 
-    build.py <build dir> [--sections all|a,b] [--variant normal|failing] [--force]
+    python3 -m tools.refmachine.build <build dir> [--sections all|a,b] [--variant normal|failing] [--force]
+
+(from the source root, as every tool of this package runs)
 
 Prints the template folder. The template lives in <build dir>/refmachine/<key> (key = sections,
 variant and a hash of the inputs) and is reused while the inputs are unchanged; a machine is a
@@ -15,13 +17,11 @@ import json
 import pathlib
 import shutil
 import subprocess
-import sys
 import time
 
+from . import family, snapshot
+
 HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
-import family  # noqa: E402
-import snapshot  # noqa: E402
 
 SOURCE_DIR = HERE.parents[1]
 

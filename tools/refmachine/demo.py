@@ -1,16 +1,13 @@
 #!/usr/bin/env python3
 """The demo: the tool's silent run on a copy of the reference machine (all sections), with the audit
-before and after.   demo.py <build dir>"""
+before and after.   python3 -m tools.refmachine.demo <build dir>   (from the source root)"""
 import pathlib
 import shutil
 import sys
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE))
-import build as builder  # noqa: E402
-import family  # noqa: E402
-import snapshot  # noqa: E402
-from machine import Machine  # noqa: E402
+from . import build as builder
+from . import family, snapshot
+from .machine import Machine
 
 # What a plain --silent selects: every detected product except the logs.
 SILENT_SELECTION = [p for p in family.PRODUCTS if p != "logs"]

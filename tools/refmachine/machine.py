@@ -6,10 +6,9 @@ import shutil
 import subprocess
 import time
 
-import audit as auditing
-import build as builder
-import family
-import snapshot
+from . import audit as auditing
+from . import build as builder
+from . import family, snapshot
 
 
 class Machine:
@@ -28,6 +27,9 @@ class Machine:
         self.before = None
         self._planted = []
         self._hku_deleted = []  # (key, value name or None) of the HKU rows a session ended without
+        # HKLM as copied, read before the first session starts; dropped at the first change this
+        # class makes to the registry (a plant, a deletion, a run).
+        self._hklm_as_copied = snapshot.read_hklm(self.prefix)
         if start:
             self.start()
 
@@ -66,12 +68,13 @@ class Machine:
                 return
             time.sleep(0.2)
 
-    def stop(self):
+    def stop(self, hku=None):
         """Ends the session (Wine writes the registry files as its server ends). The service
         accounts' HKU rows live only in the server: the ones this session ended without are noted
-        first, so the next start, which imports the rows again, deletes them again."""
+        first, so the next start, which imports the rows again, deletes them again. `hku`: an export
+        of HKU the caller has just made (one regedit run fewer)."""
         if self.running:
-            self._note_hku_deletions()
+            self._note_hku_deletions(hku)
         snapshot.stop_server(self.prefix)
         self.running = False
 
@@ -96,8 +99,8 @@ class Machine:
                         expected.setdefault(parent.lower(), (parent, {}))
         return expected
 
-    def _note_hku_deletions(self):
-        live = snapshot.export_hku(self.prefix)
+    def _note_hku_deletions(self, live=None):
+        live = live or snapshot.export_hku(self.prefix)
         if not live:  # no export: keep what was noted before
             return
         deleted = []
@@ -138,6 +141,7 @@ class Machine:
     # --- changes made before the run -------------------------------------------------------
     def plant_registry(self, key, name, data, type="sz"):
         """Writes one value (family.py's roots: "HKLM/32\\SOFTWARE\\…", "HKU\\S-1-5-18\\…")."""
+        self._hklm_as_copied = None
         root, sub = builder.split_item_key(key)
         rows = {builder.physical(root, sub): [(name, data, type)]}
         if root == "HKU":
@@ -147,6 +151,7 @@ class Machine:
 
     def delete_registry(self, key, name=None):
         """Deletes a value, or a whole key when no name is given."""
+        self._hklm_as_copied = None
         root, sub = builder.split_item_key(key)
         physical = builder.physical(root, sub)
         self.start()
@@ -158,6 +163,7 @@ class Machine:
     def plant_registry_link(self, key, target):
         """Creates a registry link at `key` (an HKLM key, physical view) to `target` ("HKLM\\…"),
         inside the machine's session: only the server makes links (regedit has no form for them)."""
+        self._hklm_as_copied = None
         root, sub = builder.split_item_key(key)
         physical = builder.physical(root, sub)
         assert physical.startswith("HKEY_LOCAL_MACHINE\\") and target.startswith("HKLM\\"), (key, target)
@@ -187,18 +193,31 @@ class Machine:
         """A snapshot of the running machine; it is running again afterwards."""
         self.start()
         procs, hku = snapshot.processes(self.prefix), self._export_hku()
-        self.stop()
+        self.stop(hku)
         registry = dict(hku)
         registry.update(snapshot.read_hklm(self.prefix))
         snap = snapshot.Snapshot(registry, snapshot.walk_files(self.prefix), procs)
         self.start()
         return snap
 
+    def first_snapshot(self):
+        """The 'before' snapshot of the running machine. While this class has changed nothing in its
+        registry, HKLM is the one read before the first start and the session goes on running (a
+        start writes only Wine's churn there, which the audit passes over); otherwise snapshot()."""
+        if self._hklm_as_copied is None:
+            return self.snapshot()
+        self.start()
+        procs, hku = snapshot.processes(self.prefix), self._export_hku()
+        registry = dict(hku)
+        registry.update(self._hklm_as_copied)
+        return snapshot.Snapshot(registry, snapshot.walk_files(self.prefix), procs)
+
     def run(self, exe, *args, timeout=300):
         """Runs a program on the machine: (exit code cut to 8 bits, stdout, stderr). The first run
         takes the 'before' snapshot."""
         if self.before is None:
-            self.before = self.snapshot()
+            self.before = self.first_snapshot()
+        self._hklm_as_copied = None
         self.start()
         proc = subprocess.run(["wine", str(exe), *map(str, args)], stdin=subprocess.DEVNULL, capture_output=True,
                               timeout=timeout, env=snapshot.wine_env(self.prefix))
@@ -209,10 +228,10 @@ class Machine:
         stopped afterwards (start() again to go on). Without a run, `before` is a snapshot taken
         now. `skip`: path fragments of items the scenario changed on purpose (not checked)."""
         if self.before is None:
-            self.before = before or self.snapshot()
+            self.before = before or self.first_snapshot()
         self.start()
         procs, hku = snapshot.processes(self.prefix), self._export_hku()
-        self.stop()
+        self.stop(hku)
         registry = dict(hku)
         registry.update(snapshot.read_hklm(self.prefix))
         after = snapshot.Snapshot(registry, snapshot.walk_files(self.prefix), procs)

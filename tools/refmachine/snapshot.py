@@ -108,9 +108,12 @@ def parse_reg(text, root, wine_format):
     return keys
 
 
-def wine_env(prefix):
+def wine_env(prefix, extra=None):
+    """The environment of a Wine program on `prefix` (no debug output, no .NET or HTML engine to
+    install), with `extra` on top (which may name another prefix)."""
     env = dict(os.environ)
     env.update({"WINEPREFIX": str(prefix), "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="})
+    env.update(extra or {})
     return env
 
 
