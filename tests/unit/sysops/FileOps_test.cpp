@@ -1,6 +1,6 @@
 // Forceful removal on real files: read-only, locked, unremovable and linked entries, deep trees,
 // and the access-repair and restart fall-backs (refusals the test machine cannot produce come
-// through the system-call seam).
+// through the system-call seam). Each scenario checks its effect and its log records in one run.
 #include "base/WellKnownSids.h"
 #include "sysops/FileOps.h"
 
@@ -11,6 +11,7 @@
 
 #include "FileTestSupport.h"
 #include "core/Status.h"
+#include "logging/QvBrelLogging.h"
 #include "base/HandleInfo.h"
 #include "base/Utf8.h"
 #include "sysops/FileAccess.h"
@@ -76,10 +77,12 @@ class FileOpsTest : public ::testing::Test {
     calls = {};
     Status::Instance().Reset();
     ASSERT_TRUE(Exists(scratch.Path()));
+    ASSERT_TRUE(log.Start());
   }
   bool RebootNeeded() { return Status::Instance().IsRebootNeeded(); }
 
   ScratchDir scratch;
+  LogCapture log;
 };
 
 TEST_F(FileOpsTest, ReadOnlyFileIsDeletedWithoutAccessRepair) {
@@ -92,6 +95,7 @@ TEST_F(FileOpsTest, ReadOnlyFileIsDeletedWithoutAccessRepair) {
   EXPECT_FALSE(Exists(file));
   EXPECT_EQ(calls.deletes, 1);
   EXPECT_FALSE(RebootNeeded());
+  EXPECT_TRUE(log.Records().empty());
 }
 
 TEST_F(FileOpsTest, AbsentEntriesCountAsRemoved) {
@@ -124,6 +128,13 @@ TEST_F(FileOpsTest, LockedFileIsScheduledForRestart) {
   EXPECT_TRUE(FileOpsInternal::TryWipeFile(Guarded(second), Attributes(second)));
   EXPECT_TRUE(pending.Contains(second));
   EXPECT_TRUE(RebootNeeded());
+  // Each scheduled deletion is logged; the restart once per run, with the first reason.
+  EXPECT_EQ(log.Count(QV_DEBUG, "FileOpsInternal::DelayDelete", L"Delay delete: '" + first + L"'"), 1);
+  EXPECT_EQ(log.Count(QV_DEBUG, "FileOpsInternal::DelayDelete", L"Delay delete: '" + second + L"'"), 1);
+  EXPECT_EQ(log.Count(QV_INFO, "Status::SetRebootNeeded", L"Reboot is needed (" + first + L")"), 1);
+  EXPECT_EQ(log.CountStartingWith(QV_INFO, "Status::SetRebootNeeded", L"Reboot is needed"), 1);
+  EXPECT_EQ(log.CountStartingWith(QV_DEBUG, "FileAccess::AddFullAccessForAdmins", L"Granting access for '"),
+            2);
 }
 
 TEST_F(FileOpsTest, TreeWithUnremovableFileLosesEverythingElse) {
@@ -226,6 +237,11 @@ TEST_F(FileOpsTest, WipeDirectoryIfEmptyLeavesFoldersWithContent) {
 
   EXPECT_FALSE(FileOps::WipeDirectoryIfEmpty(Guarded(full)));
   EXPECT_TRUE(Exists(full + L"\\a.txt"));
+  // A folder with content is no failure worth more than a debug record.
+  EXPECT_EQ(log.Count(QV_DEBUG, "FileOps::WipeDirectoryIfEmpty",
+                      L"Failed to remove directory '" + full + L"', error: 145"),
+            1);
+  EXPECT_EQ(log.CountAtOrAbove(QV_INFO), 0);
   EXPECT_TRUE(FileOps::WipeDirectoryIfEmpty(Guarded(empty)));
   EXPECT_FALSE(Exists(empty));
   EXPECT_FALSE(RebootNeeded());
@@ -236,6 +252,9 @@ TEST_F(FileOpsTest, RecursiveWipeOfAFileLeavesTheFile) {
   ASSERT_TRUE(MakeFile(file));
   EXPECT_FALSE(FileOpsInternal::TryWipeRecursive(Guarded(file)));
   EXPECT_TRUE(Exists(file));
+  EXPECT_EQ(log.CountStartingWith(QV_WARNING, "FileOpsInternal::TryWipeRecursive",
+                                  L"Failed to enumerate: '" + file + L"': "),
+            1);
 }
 
 TEST_F(FileOpsTest, AccessRepairLetsRefusedDeletionsThrough) {
@@ -279,6 +298,11 @@ TEST_F(FileOpsTest, DeletionsRefusedDespiteRepairFallBackToRestart) {
   EXPECT_EQ(calls.removes, 2);
   EXPECT_TRUE(Exists(folder));
   EXPECT_FALSE(RebootNeeded());
+  EXPECT_EQ(
+      log.Count(QV_DEBUG, "FileAccess::AddFullAccessForAdmins", L"Granting access for '" + folder + L"'"), 1);
+  EXPECT_EQ(log.Count(QV_WARNING, "FileOpsInternal::TryWipeDirectory",
+                      L"Failed to remove directory '" + folder + L"', error: 5"),
+            1);
 }
 
 TEST_F(FileOpsTest, AccessRepairForAdministrators) {
