@@ -20,6 +20,7 @@ import subprocess
 import time
 
 from . import family, snapshot
+from .msipackage import build_msi
 
 HERE = pathlib.Path(__file__).resolve().parent
 
@@ -133,7 +134,7 @@ def unix_path(prefix, windows_path):
 def inputs_hash(build_dir):
     h = hashlib.sha256()
     # What shapes the template (the audit does not).
-    for path in [HERE / n for n in ("family.py", "build.py", "snapshot.py", "package.wxs")]:
+    for path in [HERE / n for n in ("family.py", "build.py", "msipackage.py", "snapshot.py", "package.wxs")]:
         h.update(path.read_bytes())
     for exe in ("product_stub.exe", "make_device.exe"):
         h.update((pathlib.Path(build_dir) / exe).read_bytes())
@@ -224,17 +225,8 @@ def build_package(product, workdir, stub, failing):
            .replace("@DIRS@", "\n".join(emit(dirs, "      "))).replace("@FEATURES@", features))
     source = workdir / "package.wxs"
     source.write_text(wxs)
-    msi = workdir / f"{product.ref}.msi"
-    subprocess.run(["wixl", "-o", str(msi), str(source)], check=True, capture_output=True, cwd=workdir)
-    if failing:
-        # An error custom action first in the removal sequence: the uninstall fails (1603) and the
-        # product stays installed.
-        for query in ("INSERT INTO CustomAction (Action, Type, Source, Target) "
-                      "VALUES ('QvRefuseRemoval', 19, '', 'Removal refused')",
-                      "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) "
-                      "VALUES ('QvRefuseRemoval', 'REMOVE=\"ALL\"', 1)"):
-            subprocess.run(["msibuild", str(msi), "-q", query], check=True, capture_output=True)
-    return msi
+    return build_msi(source, workdir / f"{product.ref}.msi", workdir,
+                     refuse_removal=("QvRefuseRemoval", "Removal refused") if failing else None)
 
 
 def start_session(prefix, attempts=2):

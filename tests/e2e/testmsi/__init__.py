@@ -4,9 +4,10 @@ Two products share the upgrade code PAIR (the second asks for a restart when rem
 product whose removal fails (an error custom action first in the sequence, added with msibuild,
 so the uninstall gives 1603 and the product stays) followed by a plain one; OTHER is unrelated.
 """
-import subprocess
 from dataclasses import dataclass
 from pathlib import Path
+
+from tools.refmachine.msipackage import build_msi
 
 TEMPLATE = Path(__file__).with_name("product.wxs")
 
@@ -57,15 +58,5 @@ def build(package, directory):
                "ComponentCode": package.component_code, "Name": package.name, "Publisher": PUBLISHER,
                "Folder": package.folder, "Feature": package.folder, "Payload": payload.name,
                "Reboot": "yes" if package.reboot else "no"}
-    command = ["wixl", "-a", "x64", "-o", str(msi)]
-    for name, value in defines.items():
-        command += ["-D", f"{name}={value}"]
-    # wixl looks for the file sources from its working directory.
-    subprocess.run(command + [str(TEMPLATE)], check=True, capture_output=True, cwd=directory)
-    if package.fails:
-        for query in ("INSERT INTO CustomAction (Action, Type, Source, Target) "
-                      "VALUES ('QvRefuse', 19, '', 'Removal refused by the test package')",
-                      "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) "
-                      "VALUES ('QvRefuse', 'REMOVE=\"ALL\"', 1)"):
-            subprocess.run(["msibuild", str(msi), "-q", query], check=True, capture_output=True)
-    return msi
+    return build_msi(TEMPLATE, msi, directory, defines, arch="x64",
+                     refuse_removal=("QvRefuse", "Removal refused by the test package") if package.fails else None)
