@@ -34,11 +34,13 @@ class Machine:
             self.start()
 
     # --- session ---------------------------------------------------------------------------
-    def start(self, timeout=30):
+    def start(self, timeout=120):
         """Starts the machine's Wine session (which performs pending file operations): services
         start by themselves; HKU rows (Wine keeps them in memory only) are imported and the
         user-session programs that are still on disk started. Waits for the programs whose files
-        exist; the audit names any that did not come up."""
+        exist, up to two minutes: on a loaded machine the service manager can take long, and a
+        service process that comes up only after the run would look like the tool's leftover. The
+        audit names any that did not come up."""
         if self.running:
             return
         builder.start_session(self.prefix)
