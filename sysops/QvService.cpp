@@ -97,20 +97,48 @@ bool QvService::Start(const std::vector<std::wstring>& arguments, DWORD timeoutM
   return state == SERVICE_RUNNING;
 }
 
+bool QvService::SendStop(int* state) {
+  SERVICE_STATUS status = {};
+  if (!::ControlService(handle_.get(), SERVICE_CONTROL_STOP, &status)) {
+    lastError_ = ::GetLastError();
+    return false;
+  }
+  *state = static_cast<int>(status.dwCurrentState);
+  return true;
+}
+
 bool QvService::Stop(DWORD timeoutMs) {
+  const ULONGLONG started = ::GetTickCount64();
+  const auto left = [&] {
+    const ULONGLONG spent = ::GetTickCount64() - started;
+    return spent < timeoutMs ? static_cast<DWORD>(timeoutMs - spent) : 0;
+  };
   int state = GetState();
   if (state == SERVICE_STOPPED) return true;
   if (state != SERVICE_STOP_PENDING) {
     if (!StopDependents()) return false;
-    SERVICE_STATUS status = {};
-    if (!::ControlService(handle_.get(), SERVICE_CONTROL_STOP, &status)) {
-      lastError_ = ::GetLastError();
-      return false;
+    if (!SendStop(&state)) {
+      // A service still starting (one the system started at boot, say) accepts no stop yet: it is
+      // given the rest of the time to finish starting, then asked again.
+      const bool starting =
+          state == SERVICE_START_PENDING &&
+          (lastError_ == ERROR_INVALID_SERVICE_CONTROL || lastError_ == ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
+      if (!starting) return false;
+      const DWORD refusal = lastError_;
+      QvPoll::Until(left(), QvServiceSeam::waits.stopPollMs, [&] {
+        state = GetState();
+        return state != SERVICE_START_PENDING;
+      });
+      if (state == SERVICE_STOPPED) return true;
+      if (state == SERVICE_START_PENDING) {
+        lastError_ = refusal;
+        return false;
+      }
+      if (state != SERVICE_STOP_PENDING && !SendStop(&state)) return false;
     }
-    state = static_cast<int>(status.dwCurrentState);
   }
   if (state == SERVICE_STOPPED) return true;
-  return QvPoll::Until(timeoutMs, QvServiceSeam::waits.stopPollMs,
+  return QvPoll::Until(left(), QvServiceSeam::waits.stopPollMs,
                        [this] { return GetState() == SERVICE_STOPPED; });
 }
 

@@ -28,7 +28,8 @@ class QvService {
   bool Start(const std::vector<std::wstring>& arguments, DWORD timeoutMs);
   // Stops the active dependents, then the service, and polls (at once, then at growing intervals up
   // to 500 ms) until it is stopped or `timeoutMs` has passed, which the run deadline caps. A service
-  // already stop-pending is only waited for.
+  // already stop-pending is only waited for; one still start-pending that refuses the stop is waited
+  // for until it has started, within the same time, and then stopped.
   bool Stop(DWORD timeoutMs);
   // Stops every active dependent in the order the system lists them; the first that does not stop
   // ends the walk and its error becomes this service's.
@@ -46,6 +47,8 @@ class QvService {
   static void ReleaseKept();
 
  private:
+  // Sends the stop control; true when it was accepted, with the state it answered in `state`.
+  bool SendStop(int* state);
   std::wstring name_;
   bool fullAccess_ = false;
   UniqueServiceHandle handle_;

@@ -6,6 +6,7 @@
 //   test_service refuse-stop    runs without accepting a stop control
 //   test_service fail-start     reports stopped with a service-specific error instead of running
 //   test_service start-pending  stays start-pending for good
+//   test_service slow-start <s> stays start-pending (accepting no stop) for <s> seconds, then runs
 #include <windows.h>
 
 #include <string>
@@ -48,6 +49,10 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
   if (mode == L"start-pending") {
     Report(SERVICE_START_PENDING);
     ::Sleep(INFINITE);
+  }
+  if (mode == L"slow-start") {
+    Report(SERVICE_START_PENDING);
+    ::Sleep(stopSeconds * 1000);
   }
   Report(SERVICE_RUNNING);
   ::WaitForSingleObject(stopRequested.get(), INFINITE);

@@ -59,12 +59,17 @@ class ScratchService {
   }
   DWORD State() const { return Status().dwCurrentState; }
 
-  // Starts it and waits up to 10 s for it to run.
-  bool StartRunning() const {
+  // Starts it; true when the service control manager took the start (it may be start-pending).
+  bool SendStart() const {
     UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     UniqueServiceHandle service(manager ? ::OpenServiceW(manager.get(), name_.c_str(), SERVICE_START)
                                         : nullptr);
-    if (!service || !::StartServiceW(service.get(), 0, nullptr)) return false;
+    return service && ::StartServiceW(service.get(), 0, nullptr);
+  }
+
+  // Starts it and waits up to 10 s for it to run.
+  bool StartRunning() const {
+    if (!SendStart()) return false;
     for (int i = 0; i < 100 && State() != SERVICE_RUNNING; ++i) ::Sleep(100);
     return State() == SERVICE_RUNNING;
   }

@@ -148,6 +148,21 @@ TEST(ServiceModuleTest, StartAndStopOnRealServices) {
   EXPECT_EQ(FakeDependents::calls, callsBefore);
   EXPECT_EQ(slow.State(), static_cast<DWORD>(SERVICE_STOPPED));
 
+  // Still starting and refusing the stop: waited for until it runs, then stopped.
+  ScratchService starting(L"slow-start 1");
+  ASSERT_TRUE(starting.SendStart());
+  EXPECT_EQ(starting.State(), static_cast<DWORD>(SERVICE_START_PENDING));
+  EXPECT_EQ(Call(lua, "Stop", starting.Utf8Name()), "n:1 boolean:true");
+  EXPECT_EQ(starting.State(), static_cast<DWORD>(SERVICE_STOPPED));
+  // One that never finishes starting fails the stop when the time is up.
+  ScratchService hung(L"start-pending");
+  ASSERT_TRUE(hung.SendStart());
+  EXPECT_EQ(Call(lua, "Stop", hung.Utf8Name()), "n:1 boolean:false");
+  EXPECT_EQ(hung.State(), static_cast<DWORD>(SERVICE_START_PENDING));
+  EXPECT_EQ(capture.CountStartingWith(QvBrelLogging::LevelError, "Lua::Service::Stop",
+                                      L"Service '" + hung.Name() + L"' stop failed: "),
+            1);
+
   ScratchService stuck(L"never-stop");
   ASSERT_TRUE(stuck.StartRunning());
   const ULONGLONG started = ::GetTickCount64();
