@@ -38,9 +38,9 @@ class Machine:
         """Starts the machine's Wine session (which performs pending file operations): services
         start by themselves; HKU rows (Wine keeps them in memory only) are imported and the
         user-session programs that are still on disk started. Waits for the programs whose files
-        exist, up to two minutes: on a loaded machine the service manager can take long, and a
-        service process that comes up only after the run would look like the tool's leftover. The
-        audit names any that did not come up."""
+        exist and for those services to report running, up to two minutes: on a loaded machine the
+        service manager can take long, and a service process that comes up only after the run would
+        look like the tool's leftover. The audit names any that did not come up."""
         if self.running:
             return
         builder.start_session(self.prefix)
@@ -61,14 +61,26 @@ class Machine:
         for path in programs:
             subprocess.Popen(["wine", path], env=snapshot.wine_env(self.prefix), stdin=subprocess.DEVNULL,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-        programs += [i.attrs[2].strip('"') for i in self.items if i.kind == "service" and i.session == "running"]
+        services = [i for i in self.items if i.kind == "service" and i.session == "running"]
+        programs += [i.attrs[2].strip('"') for i in services]
         wanted = [p.lower() for p in programs if self.path(p).is_file()]
+        # A service whose process is up may still be starting: a run then would race the service
+        # manager, which goes on starting it after the run has looked.
+        starting = [i.path for i in services if self.path(i.attrs[2].strip('"')).is_file()]
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             running = snapshot.processes(self.prefix)
             if all(p in running for p in wanted):
-                return
+                starting = [name for name in starting if not self._service_runs(name)]
+                if not starting:
+                    return
             time.sleep(0.2)
+
+    def _service_runs(self, name):
+        done = subprocess.run(["wine", "sc", "query", name], env=snapshot.wine_env(self.prefix),
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+        return any(line.split(":", 1)[-1].split()[:1] == ["4"]
+                   for line in done.stdout.decode("utf-8", "replace").splitlines() if "STATE" in line)
 
     def stop(self, hku=None):
         """Ends the session (Wine writes the registry files as its server ends). The service
@@ -232,7 +244,7 @@ class Machine:
         if self.before is None:
             self.before = before or self.first_snapshot()
         self.start()
-        procs, hku = snapshot.processes(self.prefix), self._export_hku()
+        procs, hku = self._settled_processes(removed), self._export_hku()
         self.stop(hku)
         registry = dict(hku)
         registry.update(snapshot.read_hklm(self.prefix))
@@ -240,6 +252,20 @@ class Machine:
         report = auditing.audit(self.items, self.before, after, removed, self.manifest, self.fresh, skip)
         (self.root / "audit.json").write_text(json.dumps(report.data, indent=1))
         return report
+
+    def _settled_processes(self, removed, grace=2.0):
+        """The session's processes once the removed products' programs that are ending have ended:
+        Windows counts a process gone when its last thread has ended, its Unix process ends a moment
+        later (on a loaded machine, after the run has exited). One left running stays past the grace."""
+        going = [i for i in self.items if i.removed_by in removed]
+        images = {i.path.lower() for i in going if i.kind == "process"}
+        images |= {i.attrs[2].strip('"').lower() for i in going if i.kind == "service" and i.session}
+        deadline = time.monotonic() + grace
+        while True:
+            procs = snapshot.processes(self.prefix)
+            if not images & procs.keys() or time.monotonic() >= deadline:
+                return procs
+            time.sleep(0.1)
 
     @property
     def log_file(self):
