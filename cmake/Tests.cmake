@@ -24,7 +24,16 @@ foreach(dir IN LISTS QV_UNIT_DIRS)
   endif()
   get_filename_component(name "${dir}" NAME)
   add_executable(${name}_tests ${sources})
-  target_link_libraries(${name}_tests PRIVATE qvcore ${QV_TEST_SYSTEM_LIBRARIES} GTest::gmock GTest::gtest_main)
+  # A layer's suite links that layer's library only (and so the layers below): a test that needs a
+  # higher layer sits in the wrong suite and fails the link. The script host's and the script
+  # modules' suites run their scripts with the tool's whole script API, which the app layer assembles.
+  set(library qvcore)
+  if(name STREQUAL "script" OR name STREQUAL "sysops")
+    set(library qv_app)
+  elseif(TARGET qv_${name})
+    set(library qv_${name})
+  endif()
+  target_link_libraries(${name}_tests PRIVATE ${library} ${QV_TEST_SYSTEM_LIBRARIES} GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "${QV_TEST_ENV}" TIMEOUT 300 RESOURCE_LOCK ${QV_PREFIX_LOCK})
 endforeach()
