@@ -3,7 +3,7 @@ BUILD_DIR ?= $(CURDIR)/build
 export BUILD_DIR
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build prefix test unit demo gallery screenshots format clean
+.PHONY: all setup configure build prefix test unit demo gallery screenshots windows-kit format clean
 
 all: build
 
@@ -32,6 +32,10 @@ gallery: prefix
 # Screenshots of every wizard page: build/screenshots/<theme>-<dpi>-<page>.png, docs/images/.
 screenshots: prefix
 	@bash tools/screenshots "$(BUILD_DIR)"
+
+# The Windows validation kit: build/windows-kit.zip (docs/windows-validation.md).
+windows-kit: build
+	@cmake --build "$(BUILD_DIR)" -j $(JOBS) --target windows-kit
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
