@@ -4,22 +4,9 @@ set(QV_GENERATED_DIR "${CMAKE_BINARY_DIR}/generated")
 file(MAKE_DIRECTORY "${QV_GENERATED_DIR}")
 
 # Script archive: every scripts/*.lua at the top level of a zip.
-file(GLOB QV_SCRIPT_FILES CONFIGURE_DEPENDS RELATIVE "${CMAKE_SOURCE_DIR}/scripts" "${CMAKE_SOURCE_DIR}/scripts/*.lua")
+include(${CMAKE_CURRENT_LIST_DIR}/ScriptArchive.cmake)
 set(QV_SCRIPTS_ZIP "${QV_GENERATED_DIR}/scripts.zip")
-if(QV_SCRIPT_FILES)
-  list(TRANSFORM QV_SCRIPT_FILES PREPEND "${CMAKE_SOURCE_DIR}/scripts/" OUTPUT_VARIABLE QV_SCRIPT_PATHS)
-  add_custom_command(OUTPUT "${QV_SCRIPTS_ZIP}"
-    COMMAND ${CMAKE_COMMAND} -E rm -f "${QV_SCRIPTS_ZIP}"
-    COMMAND ${CMAKE_COMMAND} -E tar cf "${QV_SCRIPTS_ZIP}" --format=zip ${QV_SCRIPT_FILES}
-    WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}/scripts"
-    DEPENDS ${QV_SCRIPT_PATHS}
-    COMMENT "Packing the uninstall scripts" VERBATIM)
-else()
-  # No scripts yet: an empty archive (end-of-central-directory record only).
-  add_custom_command(OUTPUT "${QV_SCRIPTS_ZIP}"
-    COMMAND python3 -c "import zipfile,sys; zipfile.ZipFile(sys.argv[1], 'w').close()" "${QV_SCRIPTS_ZIP}"
-    COMMENT "Packing an empty script archive" VERBATIM)
-endif()
+qv_script_archive("${QV_SCRIPTS_ZIP}" "${CMAKE_SOURCE_DIR}/scripts" GLOB "*.lua" "the uninstall scripts")
 
 # Localised strings and settings, generated from one readable file per language; the generator
 # also checks that every language is complete and translated, and fails the build otherwise.

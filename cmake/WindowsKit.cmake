@@ -25,23 +25,9 @@ target_link_libraries(qvkit PRIVATE qv_kit_frame ${QV_TEST_SYSTEM_LIBRARIES})
 target_link_options(qvkit PRIVATE -municode)
 
 # The kit's script archive: every file below tests/kit/scripts, paths kept.
-file(GLOB_RECURSE QV_KIT_SCRIPT_FILES CONFIGURE_DEPENDS RELATIVE "${QV_KIT_SOURCE_DIR}/scripts"
-  "${QV_KIT_SOURCE_DIR}/scripts/*")
+include(${CMAKE_CURRENT_LIST_DIR}/ScriptArchive.cmake)
 set(QV_KIT_SCRIPTS_ZIP "${QV_KIT_BINARY_DIR}/kitscripts.zip")
-if(QV_KIT_SCRIPT_FILES)
-  list(TRANSFORM QV_KIT_SCRIPT_FILES PREPEND "${QV_KIT_SOURCE_DIR}/scripts/" OUTPUT_VARIABLE QV_KIT_SCRIPT_PATHS)
-  add_custom_command(OUTPUT "${QV_KIT_SCRIPTS_ZIP}"
-    COMMAND ${CMAKE_COMMAND} -E rm -f "${QV_KIT_SCRIPTS_ZIP}"
-    COMMAND ${CMAKE_COMMAND} -E tar cf "${QV_KIT_SCRIPTS_ZIP}" --format=zip ${QV_KIT_SCRIPT_FILES}
-    WORKING_DIRECTORY "${QV_KIT_SOURCE_DIR}/scripts"
-    DEPENDS ${QV_KIT_SCRIPT_PATHS}
-    COMMENT "Packing the kit's scripts" VERBATIM)
-else()
-  # No scripts yet: an empty archive (end-of-central-directory record only).
-  add_custom_command(OUTPUT "${QV_KIT_SCRIPTS_ZIP}"
-    COMMAND ${QV_PYTHON} -c "import zipfile,sys; zipfile.ZipFile(sys.argv[1], 'w').close()" "${QV_KIT_SCRIPTS_ZIP}"
-    COMMENT "Packing an empty kit script archive" VERBATIM)
-endif()
+qv_script_archive("${QV_KIT_SCRIPTS_ZIP}" "${QV_KIT_SOURCE_DIR}/scripts" GLOB_RECURSE "*" "the kit's scripts")
 
 # What the kit carries: programs by target, the rest by file.
 set(QV_KIT_TARGETS UninstallationTool qvkit ${QV_HELPER_TARGETS})
