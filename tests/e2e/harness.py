@@ -6,6 +6,7 @@ import pathlib
 import subprocess
 import time
 
+from tools.refmachine.prefixcopy import copy_prefix
 from tools.refmachine.snapshot import wine_env
 
 BUILD_DIR = pathlib.Path(os.environ.get("QV_BUILD_DIR", pathlib.Path(__file__).resolve().parents[2] / "build"))
@@ -77,7 +78,7 @@ class ScratchMachine:
 
     def __init__(self, root):
         self.prefix = pathlib.Path(root) / "prefix"
-        subprocess.run(["cp", "-a", str(PREFIX), str(self.prefix)], check=True)
+        copy_prefix(PREFIX, self.prefix)
         self.env = {"WINEPREFIX": str(self.prefix)}
         # Its own session, started and warmed with output going nowhere (see tests/WINE.md).
         subprocess.run(["bash", str(SOURCE_DIR / "tools" / "wine-prefix"), str(self.prefix), "start"],

@@ -8,7 +8,7 @@ import time
 
 from . import audit as auditing
 from . import build as builder
-from . import family, snapshot
+from . import family, prefixcopy, snapshot
 
 
 class Machine:
@@ -19,7 +19,7 @@ class Machine:
         self.root = pathlib.Path(root)
         self.prefix = self.root / "prefix"
         self.root.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["cp", "-a", str(self.template / "prefix"), str(self.prefix)], check=True)
+        prefixcopy.copy_prefix(self.template / "prefix", self.prefix)
         self.env = {"WINEPREFIX": str(self.prefix)}
         self.manifest, self.fresh = auditing.load_template(self.template)
         self.items = family.select(self.manifest["sections"], self.manifest["variant"])
@@ -195,6 +195,7 @@ class Machine:
         """Writes a file; an .exe without content is a copy of the stand-in program."""
         target = self.path(windows_path)
         target.parent.mkdir(parents=True, exist_ok=True)
+        target.unlink(missing_ok=True)  # a new file, never a write through a link to the template's
         if content is None and windows_path.lower().endswith(".exe"):
             shutil.copyfile(self.template.parents[1] / "product_stub.exe", target)
         else:
@@ -215,25 +216,34 @@ class Machine:
         return snap
 
     def first_snapshot(self):
-        """The 'before' snapshot of the running machine. While this class has changed nothing in its
-        registry, HKLM is the one read before the first start and the session goes on running (a
-        start writes only Wine's churn there, which the audit passes over); otherwise snapshot()."""
-        if self._hklm_as_copied is None:
-            return self.snapshot()
+        """The 'before' snapshot of the running machine, whose session goes on running. While this
+        class has changed nothing in its registry, HKLM is the one read before the first start (a
+        start writes only Wine's churn there, which the audit passes over); otherwise the session
+        saves it (the server writes system.reg only when it ends)."""
         self.start()
         procs, hku = snapshot.processes(self.prefix), self._export_hku()
         registry = dict(hku)
-        registry.update(self._hklm_as_copied)
+        registry.update(self._hklm_as_copied if self._hklm_as_copied is not None else self._saved_hklm())
         return snapshot.Snapshot(registry, snapshot.walk_files(self.prefix), procs)
 
-    def run(self, exe, *args, timeout=300):
+    def _saved_hklm(self):
+        """HKLM as the running session holds it, in system.reg's form (tests/helpers/save_hklm.cpp)."""
+        target = self.root / "hklm.reg"
+        target.unlink(missing_ok=True)  # the helper writes a new file only
+        done = self._wine(self.template.parents[1] / "save_hklm.exe", builder.zpath(target))
+        if done.returncode != 0:
+            raise AssertionError(f"save_hklm could not save HKLM ({done.returncode})")
+        return snapshot.parse_reg(target.read_text("utf-8", "replace"), "HKLM", wine_format=True)
+
+    def run(self, exe, *args, timeout=300, nice=0):
         """Runs a program on the machine: (exit code cut to 8 bits, stdout, stderr). The first run
-        takes the 'before' snapshot."""
+        takes the 'before' snapshot. `nice`: the program's niceness (its Wine session's is 0)."""
         if self.before is None:
             self.before = self.first_snapshot()
         self._hklm_as_copied = None
         self.start()
-        proc = subprocess.run(["wine", str(exe), *map(str, args)], stdin=subprocess.DEVNULL, capture_output=True,
+        command = ["wine", str(exe), *map(str, args)]
+        proc = subprocess.run(["nice", "-n", str(nice), *command] if nice else command, stdin=subprocess.DEVNULL, capture_output=True,
                               timeout=timeout, env=snapshot.wine_env(self.prefix))
         return proc.returncode, proc.stdout.decode("utf-8", "replace"), proc.stderr.decode("utf-8", "replace")
 
