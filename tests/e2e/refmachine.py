@@ -34,9 +34,9 @@ class Machine(machines.Machine):
     def __init__(self, root, sections="all", variant="normal", start=True):
         super().__init__(root, template(sections, variant), start)
 
-    def run_tool(self, *args, exe=TOOL, timeout=300, nice=0):
+    def run_tool(self, *args, exe=TOOL, timeout=300, launcher=()):
         """Runs the tool (or another program) on the machine, like harness.run."""
-        return Result(*self.run(exe, *args, timeout=timeout, nice=nice))
+        return Result(*self.run(exe, *args, timeout=timeout, launcher=launcher))
 
 
 def reference_machine(root, sections="all", variant="normal", start=True):

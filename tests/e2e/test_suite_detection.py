@@ -3,12 +3,12 @@ name, and the installation folders and shortcuts each part would remove. Each ca
 on one copy of the test machine and asks through a probe product that borrows the suite script's
 functions and only reads."""
 import re
-import subprocess
 
 import pytest
 
-from harness import PREFIX, SOURCE_DIR, ScratchMachine, run, wine_env
+from harness import PREFIX, SOURCE_DIR, ScratchMachine, run
 from scriptset import tool_with_scripts
+from tools.refmachine.snapshot import import_reg
 
 PROBE = """
 require "omnivo"
@@ -67,8 +67,7 @@ def reg_file(rows):
 def seed(machine, rows, directory):
     path = directory / "seed.reg"
     path.write_text(reg_file(rows), encoding="utf-16")
-    subprocess.run(["wine", "regedit", "/s", "Z:" + str(path).replace("/", "\\")], env=wine_env(PREFIX, machine.env),
-                   check=True, capture_output=True, timeout=60)
+    assert import_reg(PREFIX, path, machine.env), f"regedit could not import {path}"
 
 
 def probe(machine, tool):

@@ -71,16 +71,21 @@ class Machine:
         while time.monotonic() < deadline:
             running = snapshot.processes(self.prefix)
             if all(p in running for p in wanted):
-                starting = [name for name in starting if not self._service_runs(name)]
+                started = self._running_services(starting)
+                starting = [name for name in starting if name not in started]
                 if not starting:
                     return
             time.sleep(0.2)
 
-    def _service_runs(self, name):
-        done = subprocess.run(["wine", "sc", "query", name], env=snapshot.wine_env(self.prefix),
-                              stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
-        return any(line.split(":", 1)[-1].split()[:1] == ["4"]
-                   for line in done.stdout.decode("utf-8", "replace").splitlines() if "STATE" in line)
+    def _running_services(self, names):
+        """Those of `names` that report running (tests/helpers/service_states.cpp)."""
+        if not names:
+            return set()
+        done = subprocess.run(["wine", self.template.parents[1] / "service_states.exe", *names],
+                              env=snapshot.wine_env(self.prefix), stdin=subprocess.DEVNULL, capture_output=True,
+                              timeout=120)
+        rows = (line.split() for line in done.stdout.decode("utf-8", "replace").splitlines())
+        return {row[0] for row in rows if len(row) == 2 and row[1] == "4"}  # SERVICE_RUNNING
 
     def stop(self, hku=None):
         """Ends the session (Wine writes the registry files as its server ends). The service
@@ -146,11 +151,8 @@ class Machine:
         self._import_file(path)
 
     def _import_file(self, path):
-        # A loaded machine can lose a Wine start now and then: once more, then say so.
-        for _ in range(2):
-            if self._wine("regedit", "/s", builder.zpath(path)).returncode == 0:
-                return
-        raise AssertionError(f"regedit could not import {path}")
+        if not snapshot.import_reg(self.prefix, path):
+            raise AssertionError(f"regedit could not import {path}")
 
     # --- changes made before the run -------------------------------------------------------
     def plant_registry(self, key, name, data, type="sz"):
@@ -235,15 +237,14 @@ class Machine:
             raise AssertionError(f"save_hklm could not save HKLM ({done.returncode})")
         return snapshot.parse_reg(target.read_text("utf-8", "replace"), "HKLM", wine_format=True)
 
-    def run(self, exe, *args, timeout=300, nice=0):
+    def run(self, exe, *args, timeout=300, launcher=()):
         """Runs a program on the machine: (exit code cut to 8 bits, stdout, stderr). The first run
-        takes the 'before' snapshot. `nice`: the program's niceness (its Wine session's is 0)."""
+        takes the 'before' snapshot. `launcher`: a command the program runs under (`nice`, …)."""
         if self.before is None:
             self.before = self.first_snapshot()
         self._hklm_as_copied = None
         self.start()
-        command = ["wine", str(exe), *map(str, args)]
-        proc = subprocess.run(["nice", "-n", str(nice), *command] if nice else command, stdin=subprocess.DEVNULL, capture_output=True,
+        proc = subprocess.run([*launcher, "wine", str(exe), *map(str, args)], stdin=subprocess.DEVNULL, capture_output=True,
                               timeout=timeout, env=snapshot.wine_env(self.prefix))
         return proc.returncode, proc.stdout.decode("utf-8", "replace"), proc.stderr.decode("utf-8", "replace")
 

@@ -117,6 +117,19 @@ def wine_env(prefix, extra=None):
     return env
 
 
+def import_reg(prefix, path, env=None):
+    """Imports a .reg file into the running session; True when regedit took it. A loaded machine can
+    lose a Wine start now and then: once more before giving up."""
+    windows_path = "Z:" + str(pathlib.Path(path).resolve()).replace("/", "\\")
+    for _ in range(2):
+        done = subprocess.run(["wine", "regedit", "/s", windows_path], env=wine_env(prefix, env),
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=120)
+        if done.returncode == 0:
+            return True
+    return False
+
+
 def export_hku(prefix):
     """HKU of the running session (Wine keeps HKU\\S-1-5-18 and friends in memory only)."""
     with tempfile.TemporaryDirectory() as tmp:
