@@ -6,7 +6,6 @@ import pathlib
 import subprocess
 import time
 
-from tools.refmachine.prefixcopy import copy_prefix
 from tools.refmachine.snapshot import wine_env
 
 BUILD_DIR = pathlib.Path(os.environ.get("QV_BUILD_DIR", pathlib.Path(__file__).resolve().parents[2] / "build"))
@@ -78,7 +77,7 @@ class ScratchMachine:
 
     def __init__(self, root):
         self.prefix = pathlib.Path(root) / "prefix"
-        copy_prefix(PREFIX, self.prefix)
+        subprocess.run(["cp", "-a", str(PREFIX), str(self.prefix)], check=True)
         self.env = {"WINEPREFIX": str(self.prefix)}
         # Its own session, started and warmed with output going nowhere (see tests/WINE.md).
         subprocess.run(["bash", str(SOURCE_DIR / "tools" / "wine-prefix"), str(self.prefix), "start"],

@@ -7,7 +7,7 @@
 
 Prints the template folder. The template lives in <build dir>/refmachine/<key> (key = sections,
 variant and a hash of the inputs) and is reused while the inputs are unchanged; a machine is a
-copy of its `prefix` folder (prefixcopy.py; see tests/e2e/refmachine.py). The template holds files only: HKU
+`cp -a` of its `prefix` folder (see tests/e2e/refmachine.py). The template holds files only: HKU
 rows (`session.reg`) are imported, and user-session programs started, each time a copy starts.
 """
 import argparse

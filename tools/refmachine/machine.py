@@ -8,7 +8,7 @@ import time
 
 from . import audit as auditing
 from . import build as builder
-from . import family, prefixcopy, snapshot
+from . import family, snapshot
 
 
 class Machine:
@@ -19,7 +19,7 @@ class Machine:
         self.root = pathlib.Path(root)
         self.prefix = self.root / "prefix"
         self.root.mkdir(parents=True, exist_ok=True)
-        prefixcopy.copy_prefix(self.template / "prefix", self.prefix)
+        subprocess.run(["cp", "-a", str(self.template / "prefix"), str(self.prefix)], check=True)
         self.env = {"WINEPREFIX": str(self.prefix)}
         self.manifest, self.fresh = auditing.load_template(self.template)
         self.items = family.select(self.manifest["sections"], self.manifest["variant"])
@@ -197,7 +197,6 @@ class Machine:
         """Writes a file; an .exe without content is a copy of the stand-in program."""
         target = self.path(windows_path)
         target.parent.mkdir(parents=True, exist_ok=True)
-        target.unlink(missing_ok=True)  # a new file, never a write through a link to the template's
         if content is None and windows_path.lower().endswith(".exe"):
             shutil.copyfile(self.template.parents[1] / "product_stub.exe", target)
         else:
@@ -231,9 +230,13 @@ class Machine:
     def _saved_hklm(self):
         """HKLM as the running session holds it, in system.reg's form (tests/helpers/save_hklm.cpp)."""
         target = self.root / "hklm.reg"
-        target.unlink(missing_ok=True)  # the helper writes a new file only
-        done = self._wine(self.template.parents[1] / "save_hklm.exe", builder.zpath(target))
-        if done.returncode != 0:
+        # A loaded machine can lose a Wine start now and then: once more before giving up.
+        for _ in range(2):
+            target.unlink(missing_ok=True)  # the helper writes a new file only
+            done = self._wine(self.template.parents[1] / "save_hklm.exe", builder.zpath(target))
+            if done.returncode == 0:
+                break
+        else:
             raise AssertionError(f"save_hklm could not save HKLM ({done.returncode})")
         return snapshot.parse_reg(target.read_text("utf-8", "replace"), "HKLM", wine_format=True)
 
