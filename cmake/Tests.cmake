@@ -6,9 +6,10 @@ set(QV_TEST_ENV "WINEPREFIX=${QV_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=msc
 # Test programs may import system libraries the tool itself binds at run time (tools/check-imports).
 set(QV_TEST_SYSTEM_LIBRARIES gdiplus comctl32 uxtheme dwmapi setupapi version)
 # The build tree's test prefix has one Wine session for every test that uses it: its log folder,
-# temporary folder, single-instance mutex and the virtual display are shared. Tests on it hold this
-# lock, so they run one at a time; scenarios that work only on machine copies of their own
-# (tests/e2e/refmachine.py) need no lock and run beside them.
+# temporary folder, single-instance mutex and the virtual display are shared. The unit suites' cases
+# run on it and hold this lock, so they run one at a time. Every scenario file runs beside them: in a
+# Wine session and on an X display of its own (tools/run-scenario-file), or on reference machine
+# copies of its own (tests/e2e/refmachine.py) only.
 set(QV_PREFIX_LOCK qv_test_prefix)
 set(QV_E2E_OWN_MACHINES test_damaged_data test_family_removal test_product_scripts test_reference_machine test_run_deadline
   test_suite_removal test_undo_material)
@@ -57,24 +58,18 @@ foreach(src IN LISTS QV_HELPER_SOURCES)
 endforeach()
 
 # QV_PYTHON (CMakeLists.txt) is Debian's interpreter, which has python3-pytest.
-# Scenarios that compare screenshots of their windows.
-set(QV_E2E_SCREEN_READERS test_widget_gallery test_wizard test_wizard_pages)
 file(GLOB QV_E2E_TESTS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py")
 foreach(script IN LISTS QV_E2E_TESTS)
   get_filename_component(name "${script}" NAME_WE)
+  set(own --own-session)
+  if(name IN_LIST QV_E2E_OWN_MACHINES)
+    set(own)
+  endif()
   add_test(NAME e2e.${name}
-    COMMAND ${QV_PYTHON} -m pytest -q -p no:cacheprovider "${script}"
+    COMMAND bash "${CMAKE_SOURCE_DIR}/tools/run-scenario-file" ${own} ${QV_PYTHON} "${script}"
     WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}/tests/e2e")
   set_tests_properties(e2e.${name} PROPERTIES TIMEOUT 900
     ENVIRONMENT "${QV_TEST_ENV};QV_BUILD_DIR=${CMAKE_BINARY_DIR};QV_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
-  if(NOT name IN_LIST QV_E2E_OWN_MACHINES)
-    set_tests_properties(e2e.${name} PROPERTIES RESOURCE_LOCK ${QV_PREFIX_LOCK})
-  endif()
-  # Scenarios that read the screen run alone: any window another scenario's session shows on the
-  # shared display (a dialog, a crash report) would land in their screenshots.
-  if(name IN_LIST QV_E2E_SCREEN_READERS)
-    set_tests_properties(e2e.${name} PROPERTIES RUN_SERIAL TRUE)
-  endif()
 endforeach()
 
 # Folders include one way (base <- logging <- core <- script <- sysops <- ui <- app).

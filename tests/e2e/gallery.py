@@ -5,7 +5,8 @@ import re
 import subprocess
 import time
 
-from harness import PREFIX, helper, wait_for, wine_env
+from harness import PREFIX, helper, wine_env
+from tools.refmachine import winestart
 
 GALLERY = helper("widget_gallery")
 
@@ -74,13 +75,11 @@ class Gallery(PageProcess):
     def __init__(self, tmp_path, theme="light", dpi=96):
         self.output = tmp_path / f"gallery-{theme}-{dpi}.txt"
         self.errors = tmp_path / f"gallery-{theme}-{dpi}.err"
-        self.proc = subprocess.Popen(["wine", str(GALLERY), "--theme", theme, "--dpi", str(dpi)],
-                                     stdin=subprocess.PIPE, stdout=self.output.open("wb"),
-                                     stderr=self.errors.open("wb"), env=wine_env(PREFIX, {"WINEDEBUG": "err+all"}))
         # Whole lines only: a widget's name ("status-error") may stand in a report still being written.
-        came_up = wait_for(lambda: "ready" in self.lines() or self.failed() or self.proc.poll() is not None,
-                           timeout=120)
-        if not came_up or "ready" not in self.lines():
+        self.proc = winestart.start(PREFIX, GALLERY, "--theme", theme, "--dpi", dpi, stdin=subprocess.PIPE,
+                                    stdout=self.output, errors=self.errors,
+                                    ready=lambda: "ready" in self.lines() or self.failed())
+        if "ready" not in self.lines():
             # A gallery left running would hold the settings' lock and its window over the next test.
             self.close()
             raise AssertionError(self.text() + self.errors.read_text(errors="replace"))

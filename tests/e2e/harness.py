@@ -6,7 +6,9 @@ import pathlib
 import subprocess
 import time
 
-from tools.refmachine.snapshot import wine_env
+from tools.refmachine.prefixcopy import copy_prefix
+from tools.refmachine import winestart
+from tools.refmachine.winestart import wine_env
 
 BUILD_DIR = pathlib.Path(os.environ.get("QV_BUILD_DIR", pathlib.Path(__file__).resolve().parents[2] / "build"))
 PREFIX = pathlib.Path(os.environ.get("WINEPREFIX", BUILD_DIR / "wineprefix"))
@@ -33,16 +35,14 @@ class Result:
         return f"Result(code={self.code}, stdout={self.stdout!r})"
 
 
-def run(program, *args, timeout=120, env=None, stdin=subprocess.DEVNULL):
+def run(program, *args, timeout=120, env=None, stdin=subprocess.DEVNULL, cwd=None):
     """Runs a Windows program under Wine; the exit code reaches us cut to 8 bits."""
-    proc = subprocess.run(["wine", str(program), *map(str, args)], stdin=stdin, capture_output=True,
-                          timeout=timeout, env=wine_env(PREFIX, env))
+    proc = winestart.run(PREFIX, program, *args, timeout=timeout, env=env, stdin=stdin, cwd=cwd)
     return Result(proc.returncode, proc.stdout.decode("utf-8", "replace"), proc.stderr.decode("utf-8", "replace"))
 
 
 def start(program, *args, env=None):
-    return subprocess.Popen(["wine", str(program), *map(str, args)], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL, env=wine_env(PREFIX, env))
+    return winestart.start(PREFIX, program, *args, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
 
 
 _temp_dir = None
@@ -77,7 +77,7 @@ class ScratchMachine:
 
     def __init__(self, root):
         self.prefix = pathlib.Path(root) / "prefix"
-        subprocess.run(["cp", "-a", str(PREFIX), str(self.prefix)], check=True)
+        copy_prefix(PREFIX, self.prefix)
         self.env = {"WINEPREFIX": str(self.prefix)}
         # Its own session, started and warmed with output going nowhere (see tests/WINE.md).
         subprocess.run(["bash", str(SOURCE_DIR / "tools" / "wine-prefix"), str(self.prefix), "start"],

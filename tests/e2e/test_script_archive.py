@@ -1,11 +1,10 @@
 """The script archive as the real tool unpacks it: copies of the executable carrying chosen
 archives, hostile ones included."""
-import subprocess
 import zipfile
 
 import pytest
 
-from harness import BUILD_DIR, PREFIX, TOOL, run, temp_dir, wine_env
+from harness import BUILD_DIR, TOOL, run, temp_dir
 from scriptset import make_zip, read_resource, tool_with_scripts
 
 ERROR_GENERIC = "Could not complete the uninstallation successfully."
@@ -54,10 +53,9 @@ def test_a_damaged_archive_fails_cleanly(tmp_path, log_since, archive):
 @pytest.fixture
 def debug_logging():
     key = r"HKLM\SOFTWARE\Quorvel\BREL\Logging"
-    subprocess.run(["wine", "reg", "add", key, "/v", "LogLevel", "/t", "REG_DWORD", "/d", "5", "/f"],
-                   env=wine_env(PREFIX), capture_output=True, check=True)
+    assert run("reg", "add", key, "/v", "LogLevel", "/t", "REG_DWORD", "/d", "5", "/f").code == 0
     yield
-    subprocess.run(["wine", "reg", "delete", key, "/v", "LogLevel", "/f"], env=wine_env(PREFIX), capture_output=True)
+    run("reg", "delete", key, "/v", "LogLevel", "/f")
 
 
 def test_every_entry_is_logged_and_a_good_archive_extracts(tmp_path, log_since, debug_logging):

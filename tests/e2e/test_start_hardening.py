@@ -3,11 +3,10 @@ working directories killed runs left, hostile archive names, an unusable tempora
 import os
 import re
 import shutil
-import subprocess
 
 import pytest
 
-from harness import DRIVE_C, PREFIX, helper, run, start, temp_dir, wine_env, work_dirs
+from harness import DRIVE_C, helper, run, start, temp_dir, work_dirs
 from scriptset import tool_with_scripts
 
 MUTEX = "Global\\{91D7C0A1-4A48-4F19-8492-D22A1F91C4CE}"
@@ -112,9 +111,8 @@ def test_only_stale_working_directories_of_our_own_making_are_removed(harmless, 
 ], ids=["missing", "a-file", "relative", "too-long", "unreachable"])
 def test_an_unusable_temporary_folder_fails_with_one_error_line(harmless, tmp_path, log_since, tmp, shown):
     # Wine takes TMP from the registry for a process started from Linux; cmd passes our value on.
-    proc = subprocess.run(["wine", "cmd", "/c", f"set TMP={tmp}&& {harmless.name} --silent"], cwd=harmless.parent,
-                          env=wine_env(PREFIX), capture_output=True, timeout=120)
-    assert (proc.returncode, proc.stdout.splitlines()[0]) == (1, b"Could not complete the uninstallation successfully.")
+    result = run("cmd", "/c", f"set TMP={tmp}&& {harmless.name} --silent", cwd=harmless.parent)
+    assert (result.code, result.lines[0]) == (1, "Could not complete the uninstallation successfully.")
     errors = [line for line in log_since().split("\r\n") if "*E: " in line or "*F: " in line]
     assert len(errors) == 1 and re.search(r"'[^']*" + re.escape(shown) + r"': \d+$", errors[0]), errors
     assert " I: wWinMain: Exiting with code: 1\r\n" in log_since()

@@ -2,10 +2,13 @@
 reached by their template rectangles (dialog units scaled to the page), keys and clicks through
 `xdotool`, colours read from screenshots of the X display."""
 import pathlib
+import shutil
 import subprocess
+import tempfile
 import time
 
-from harness import PREFIX, helper, wait_for, wine_env
+from harness import PREFIX, helper, wine_env
+from tools.refmachine import winestart
 from gallery import PageProcess, Screenshot
 
 TITLE = "Quorvel uninstallation tool"
@@ -39,20 +42,20 @@ class Wizard:
     bottom), found as the largest block of the page background below the caption."""
 
     def __init__(self, exe, *args, env=None):
-        self.proc = subprocess.Popen(["wine", str(exe), *map(str, args)], stdin=subprocess.DEVNULL,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=wine_env(PREFIX, env))
         self.window = None
-        try:
-            assert wait_for(self._find, timeout=90), "the wizard window did not appear"
-        except AssertionError:
+        errors = pathlib.Path(tempfile.mkdtemp(prefix="qv-wizard-")) / "stderr.txt"
+        self.proc = winestart.start(PREFIX, exe, *args, env=env, errors=errors, ready=self._find, timeout=90)
+        said = winestart.read(errors).decode("utf-8", "replace")
+        shutil.rmtree(errors.parent, ignore_errors=True)
+        if self.proc.poll() is not None:
+            raise AssertionError(f"the tool ended with {self.proc.returncode} before showing the wizard: {said}")
+        if self.window is None:
             self.kill()
-            raise
+            raise AssertionError(f"the wizard window did not appear: {said}")
         time.sleep(0.7)
         self.client = self._client_rect()
 
     def _find(self):
-        if self.proc.poll() is not None:
-            raise AssertionError(f"the tool ended with {self.proc.returncode} before showing the wizard")
         found = xdotool("search", "--onlyvisible", "--classname", "uninstallationtool.exe", check=False).stdout.split()
         if found:
             self.window = found[-1]
@@ -132,14 +135,15 @@ class WizardPage(PageProcess):
             args += ["--switch-dpi", switch_dpi]
         name = f"{theme}-{dpi}-{language}-{page}" + (f"-to-{switch_dpi}" if switch_dpi else "")
         self.output = pathlib.Path(work) / f"{name}.txt"
-        self.proc = subprocess.Popen(["wine", str(self.PROGRAM), *map(str, args)], stdin=subprocess.PIPE,
-                                     stdout=self.output.open("wb"), stderr=subprocess.DEVNULL, env=wine_env(PREFIX))
-        came_up = wait_for(lambda: self._done() or self.proc.poll() is not None, timeout=120)
+        errors = self.output.with_suffix(".err")
+        self.proc = winestart.start(PREFIX, self.PROGRAM, *args, stdin=subprocess.PIPE, stdout=self.output,
+                                    errors=errors, ready=self._done)
         lines = self.lines()
-        if not came_up or "ready" not in lines:
+        if "ready" not in lines:
             # A page left up would hold the user's settings and cover the next one.
             self.close()
-            raise AssertionError(f"{name} did not come up: {lines}")
+            said = winestart.read(errors).decode("utf-8", "replace")
+            raise AssertionError(f"{name} did not come up (exit code {self.proc.returncode}): {lines} {said}")
         self.page = next(tuple(map(int, line.split()[1:5])) for line in lines if line.startswith("page "))
 
     def lines(self):

@@ -22,14 +22,13 @@ import os
 import pathlib
 import re
 import statistics
-import subprocess
 import sys
 import tempfile
 import time
 
 from tools.refmachine import build as builder
 from tools.refmachine import machine as machines
-from tools.refmachine import snapshot
+from tools.refmachine import winestart
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 
@@ -39,8 +38,7 @@ RECORD = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) .*?: (.*)$")
 
 def timed(prefix, *args):
     started = time.monotonic()
-    subprocess.run(["wine", *map(str, args)], env=snapshot.wine_env(prefix), stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=900)
+    winestart.run(prefix, *args, timeout=900)
     return time.monotonic() - started
 
 

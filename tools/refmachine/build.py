@@ -7,7 +7,7 @@
 
 Prints the template folder. The template lives in <build dir>/refmachine/<key> (key = sections,
 variant and a hash of the inputs) and is reused while the inputs are unchanged; a machine is a
-`cp -a` of its `prefix` folder (see tests/e2e/refmachine.py). The template holds files only: HKU
+copy of its `prefix` folder (prefixcopy.py; see tests/e2e/refmachine.py). The template holds files only: HKU
 rows (`session.reg`) are imported, and user-session programs started, each time a copy starts.
 """
 import argparse
@@ -19,7 +19,7 @@ import shutil
 import subprocess
 import time
 
-from . import family, snapshot
+from . import family, snapshot, winestart
 from .msipackage import build_msi
 
 HERE = pathlib.Path(__file__).resolve().parent
@@ -148,8 +148,7 @@ def template_dir(build_dir, sections="all", variant="normal"):
 
 
 def wine(prefix, *args, check=True, timeout=300):
-    proc = subprocess.run(["wine", *map(str, args)], env=snapshot.wine_env(prefix), stdin=subprocess.DEVNULL,
-                          capture_output=True, timeout=timeout)
+    proc = winestart.run(prefix, *args, timeout=timeout)
     if check and proc.returncode != 0:
         raise RuntimeError(f"wine {args} failed ({proc.returncode}): {proc.stderr.decode(errors='replace')[-800:]}")
     return proc
@@ -234,7 +233,7 @@ def start_session(prefix, attempts=2):
     fresh prefix now and then fails; the half-made prefix is stopped and made once more."""
     for attempt in range(attempts):
         done = subprocess.run(["bash", str(SOURCE_DIR / "tools" / "wine-prefix"), str(prefix), "start"],
-                              env=snapshot.wine_env(prefix), stdin=subprocess.DEVNULL,
+                              env=winestart.wine_env(prefix), stdin=subprocess.DEVNULL,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
         if done.returncode == 0:
             return

@@ -3,12 +3,11 @@ runs of programs on it, snapshots and the audit. Used by tests/e2e/refmachine.py
 import json
 import pathlib
 import shutil
-import subprocess
 import time
 
 from . import audit as auditing
 from . import build as builder
-from . import family, snapshot
+from . import family, prefixcopy, snapshot, winestart
 
 
 class Machine:
@@ -19,7 +18,7 @@ class Machine:
         self.root = pathlib.Path(root)
         self.prefix = self.root / "prefix"
         self.root.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["cp", "-a", str(self.template / "prefix"), str(self.prefix)], check=True)
+        prefixcopy.copy_prefix(self.template / "prefix", self.prefix)
         self.env = {"WINEPREFIX": str(self.prefix)}
         self.manifest, self.fresh = auditing.load_template(self.template)
         self.items = family.select(self.manifest["sections"], self.manifest["variant"])
@@ -59,8 +58,7 @@ class Machine:
                 self._wine("sc", "start", item.path)
         programs = [i.path for i in self.items if i.kind == "process" and self.path(i.path).is_file()]
         for path in programs:
-            subprocess.Popen(["wine", path], env=snapshot.wine_env(self.prefix), stdin=subprocess.DEVNULL,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+            winestart.start(self.prefix, path, new_session=True)
         services = [i for i in self.items if i.kind == "service" and i.session == "running"]
         programs += [i.attrs[2].strip('"') for i in services]
         wanted = [p.lower() for p in programs if self.path(p).is_file()]
@@ -81,9 +79,7 @@ class Machine:
         """Those of `names` that report running (tests/helpers/service_states.cpp)."""
         if not names:
             return set()
-        done = subprocess.run(["wine", self.template.parents[1] / "service_states.exe", *names],
-                              env=snapshot.wine_env(self.prefix), stdin=subprocess.DEVNULL, capture_output=True,
-                              timeout=120)
+        done = winestart.run(self.prefix, self.template.parents[1] / "service_states.exe", *names)
         rows = (line.split() for line in done.stdout.decode("utf-8", "replace").splitlines())
         return {row[0] for row in rows if len(row) == 2 and row[1] == "4"}  # SERVICE_RUNNING
 
@@ -142,8 +138,7 @@ class Machine:
         return hku
 
     def _wine(self, *args, timeout=120):
-        return subprocess.run(["wine", *map(str, args)], env=snapshot.wine_env(self.prefix), stdin=subprocess.DEVNULL,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout)
+        return winestart.run(self.prefix, *args, timeout=timeout)
 
     def _import(self, rows):
         path = self.root / f"plant{len(list(self.root.glob('plant*.reg')))}.reg"
@@ -197,6 +192,7 @@ class Machine:
         """Writes a file; an .exe without content is a copy of the stand-in program."""
         target = self.path(windows_path)
         target.parent.mkdir(parents=True, exist_ok=True)
+        target.unlink(missing_ok=True)  # a new file, never a write through a link to the template's
         if content is None and windows_path.lower().endswith(".exe"):
             shutil.copyfile(self.template.parents[1] / "product_stub.exe", target)
         else:
@@ -230,13 +226,9 @@ class Machine:
     def _saved_hklm(self):
         """HKLM as the running session holds it, in system.reg's form (tests/helpers/save_hklm.cpp)."""
         target = self.root / "hklm.reg"
-        # A loaded machine can lose a Wine start now and then: once more before giving up.
-        for _ in range(2):
-            target.unlink(missing_ok=True)  # the helper writes a new file only
-            done = self._wine(self.template.parents[1] / "save_hklm.exe", builder.zpath(target))
-            if done.returncode == 0:
-                break
-        else:
+        target.unlink(missing_ok=True)  # the helper writes a new file only
+        done = self._wine(self.template.parents[1] / "save_hklm.exe", builder.zpath(target))
+        if done.returncode != 0:
             raise AssertionError(f"save_hklm could not save HKLM ({done.returncode})")
         return snapshot.parse_reg(target.read_text("utf-8", "replace"), "HKLM", wine_format=True)
 
@@ -247,8 +239,7 @@ class Machine:
             self.before = self.first_snapshot()
         self._hklm_as_copied = None
         self.start()
-        proc = subprocess.run([*launcher, "wine", str(exe), *map(str, args)], stdin=subprocess.DEVNULL, capture_output=True,
-                              timeout=timeout, env=snapshot.wine_env(self.prefix))
+        proc = winestart.run(self.prefix, exe, *args, timeout=timeout, launcher=launcher)
         return proc.returncode, proc.stdout.decode("utf-8", "replace"), proc.stderr.decode("utf-8", "replace")
 
     def audit(self, removed=(), before=None, skip=()):

@@ -10,6 +10,9 @@ import re
 import subprocess
 import tempfile
 
+from . import winestart
+from .winestart import wine_env
+
 _ESC = re.compile(r"\\(x[0-9a-fA-F]{1,4}|.)")
 _ESC_MAP = {"n": "\n", "r": "\r", "t": "\t", "0": "\0", "\\": "\\", '"': '"'}
 
@@ -108,39 +111,17 @@ def parse_reg(text, root, wine_format):
     return keys
 
 
-def wine_env(prefix, extra=None):
-    """The environment of a Wine program on `prefix` (no debug output, no .NET or HTML engine to
-    install), with `extra` on top (which may name another prefix)."""
-    env = dict(os.environ)
-    env.update({"WINEPREFIX": str(prefix), "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="})
-    env.update(extra or {})
-    return env
-
-
 def import_reg(prefix, path, env=None):
-    """Imports a .reg file into the running session; True when regedit took it. A loaded machine can
-    lose a Wine start now and then: once more before giving up."""
+    """Imports a .reg file into the running session; True when regedit took it."""
     windows_path = "Z:" + str(pathlib.Path(path).resolve()).replace("/", "\\")
-    for _ in range(2):
-        done = subprocess.run(["wine", "regedit", "/s", windows_path], env=wine_env(prefix, env),
-                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              timeout=120)
-        if done.returncode == 0:
-            return True
-    return False
+    return winestart.run(prefix, "regedit", "/s", windows_path, env=env).returncode == 0
 
 
 def export_hku(prefix):
     """HKU of the running session (Wine keeps HKU\\S-1-5-18 and friends in memory only)."""
     with tempfile.TemporaryDirectory() as tmp:
         out = pathlib.Path(tmp) / "hku.reg"
-        # A loaded machine can lose a Wine start now and then: once more before giving up.
-        for _ in range(2):
-            subprocess.run(["wine", "regedit", "/e", "Z:" + str(out).replace("/", "\\"), "HKEY_USERS"],
-                           env=wine_env(prefix), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=120)
-            if out.exists():
-                break
+        winestart.run(prefix, "regedit", "/e", "Z:" + str(out).replace("/", "\\"), "HKEY_USERS")
         if not out.exists():
             return {}
         raw = out.read_bytes()

@@ -1,0 +1,78 @@
+"""Windows programs started under Wine for the tests and the reference machines, in one place.
+
+Wine's own start of a program can fail before any of the program's code runs: the loader or the
+server connection gives up and says why on stderr, in a line that starts with "wine: ". A start that
+ended so is lost, not a result of the program: it is made once more. Every other ending is the
+program's own and reaches the caller as it was.
+"""
+import os
+import subprocess
+import time
+
+# Wine's error channel stays on: when a start is lost, the reason reaches the caller's failure text.
+WINEDEBUG = "-all,err+all"
+
+
+def wine_env(prefix, extra=None):
+    """The environment of a Wine program on `prefix` (only Wine's errors on stderr, no .NET or HTML
+    engine to install), with `extra` on top (which may name another prefix)."""
+    env = dict(os.environ)
+    env.update({"WINEPREFIX": str(prefix), "WINEDEBUG": WINEDEBUG, "WINEDLLOVERRIDES": "mscoree,mshtml="})
+    env.update(extra or {})
+    return env
+
+
+def command(program, *args, launcher=()):
+    return [*map(str, launcher), "wine", str(program), *map(str, args)]
+
+
+def lost(returncode, stderr):
+    """True when Wine gave up starting the program (its reason is a "wine: " line on stderr); a
+    crash report ("wine: Unhandled ...") is the program's own ending."""
+    if returncode == 0:
+        return False
+    text = stderr.decode("utf-8", "replace") if isinstance(stderr, bytes) else stderr
+    return any(line.startswith("wine: ") and not line.startswith("wine: Unhandled") for line in text.splitlines())
+
+
+def run(prefix, program, *args, env=None, timeout=120, stdin=subprocess.DEVNULL, launcher=(), cwd=None):
+    """Runs a program to its end: a CompletedProcess with bytes stdout and stderr."""
+    for attempt in range(2):
+        proc = subprocess.run(command(program, *args, launcher=launcher), stdin=stdin, capture_output=True,
+                              timeout=timeout, env=wine_env(prefix, env), cwd=cwd)
+        if not lost(proc.returncode, proc.stderr):
+            break
+    return proc
+
+
+def start(prefix, program, *args, env=None, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, errors=None,
+          ready=None, timeout=120, new_session=False):
+    """Starts a program and leaves it running: a Popen. `errors`: the file its stderr goes to (a
+    lost start can only be told from it). With `ready` (a predicate), waits until it holds or the
+    program ends, and a lost start is made once more; `stdout` is then a path, opened anew."""
+    for attempt in range(2):
+        err = open(errors, "wb") if errors else subprocess.DEVNULL
+        out = open(stdout, "wb") if ready and not isinstance(stdout, int) else stdout
+        try:
+            proc = subprocess.Popen(command(program, *args), stdin=stdin, stdout=out, stderr=err,
+                                    env=wine_env(prefix, env), start_new_session=new_session)
+        finally:
+            for f in (err, out):
+                if hasattr(f, "close"):
+                    f.close()
+        if ready is None:
+            return proc
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline and proc.poll() is None and not ready():
+            time.sleep(0.05)
+        if proc.poll() is None or ready() or not errors or not lost(proc.returncode, read(errors)):
+            return proc
+    return proc
+
+
+def read(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except OSError:
+        return b""
