@@ -163,5 +163,6 @@ def test_detection_and_display_names(baseline):
 
 # Last on the shared baseline: the run writes the tool's log there, which the logs script detects.
 def test_help_lists_the_products_in_priority_order(baseline):
-    listed = re.search(r"one of the following:\s+(\S+)\.", baseline.run_tool("--help").stdout)
-    assert listed and listed.group(1) == "|".join(SHIPPED)
+    result = baseline.run_tool("--help")
+    listed = re.search(r"one of the following:\s+(\S+)\.", result.stdout)
+    assert listed and listed.group(1) == "|".join(SHIPPED), (result, result.stderr)
