@@ -46,15 +46,16 @@ def run(prefix, program, *args, env=None, timeout=120, stdin=subprocess.DEVNULL,
 
 
 def start(prefix, program, *args, env=None, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, errors=None,
-          ready=None, timeout=120, new_session=False):
-    """Starts a program and leaves it running: a Popen. `errors`: the file its stderr goes to (a
-    lost start can only be told from it). With `ready` (a predicate), waits until it holds or the
-    program ends, and a lost start is made once more; `stdout` is then a path, opened anew."""
+          ready=None, timeout=120, new_session=False, launcher=()):
+    """Starts a program and leaves it running: a Popen. `stdout`: a subprocess constant or a path
+    (written anew by each start). `errors`: the file its stderr goes to (a lost start can only be
+    told from it). With `ready` (a predicate), waits until it holds or the program ends, and a
+    lost start is made once more."""
     for attempt in range(2):
         err = open(errors, "wb") if errors else subprocess.DEVNULL
-        out = open(stdout, "wb") if ready and not isinstance(stdout, int) else stdout
+        out = open(stdout, "wb") if isinstance(stdout, (str, os.PathLike)) else stdout
         try:
-            proc = subprocess.Popen(command(program, *args), stdin=stdin, stdout=out, stderr=err,
+            proc = subprocess.Popen(command(program, *args, launcher=launcher), stdin=stdin, stdout=out, stderr=err,
                                     env=wine_env(prefix, env), start_new_session=new_session)
         finally:
             for f in (err, out):
@@ -71,6 +72,7 @@ def start(prefix, program, *args, env=None, stdin=subprocess.DEVNULL, stdout=sub
 
 
 def read(path):
+    """A file's bytes, or none when it is missing."""
     try:
         with open(path, "rb") as f:
             return f.read()
