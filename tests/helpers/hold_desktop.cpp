@@ -1,7 +1,7 @@
 // Test helper: keeps its Wine session's desktop up while it runs. Wine closes a desktop a moment
-// after the last program on it has ended, and the next window program starts it again, waiting at
-// most 10 s for it: on a loaded machine that start can miss, and the program's windows then cannot
-// be created. A scenario file's session holds its desktop with this from start to end.
+// after the last program on it has ended, and the next window program starts it again (a desktop
+// process start, waited on for at most 10 s). A scenario file's session holds its desktop with this
+// from start to end, so its window programs never wait on that start.
 //   hold_desktop
 // Prints "ready" once a window could be made on the desktop, then waits until it is ended.
 // Exit codes: 1 no window could be made on the desktop.
