@@ -2,7 +2,6 @@
 reached by their template rectangles (dialog units scaled to the page), keys and clicks through
 `xdotool`, colours read from screenshots of the X display."""
 import pathlib
-import shutil
 import subprocess
 import tempfile
 import time
@@ -43,10 +42,10 @@ class Wizard:
 
     def __init__(self, exe, *args, env=None):
         self.window = None
-        errors = pathlib.Path(tempfile.mkdtemp(prefix="qv-wizard-")) / "stderr.txt"
-        self.proc = winestart.start(PREFIX, exe, *args, env=env, errors=errors, ready=self._find, timeout=90)
-        said = winestart.read(errors).decode("utf-8", "replace")
-        shutil.rmtree(errors.parent, ignore_errors=True)
+        with tempfile.TemporaryDirectory(prefix="qv-wizard-") as work:
+            errors = pathlib.Path(work) / "stderr.txt"
+            self.proc = winestart.start(PREFIX, exe, *args, env=env, errors=errors, ready=self._find, timeout=90)
+            said = winestart.read(errors).decode("utf-8", "replace")
         if self.proc.poll() is not None:
             raise AssertionError(f"the tool ended with {self.proc.returncode} before showing the wizard: {said}")
         if self.window is None:

@@ -11,7 +11,6 @@ import subprocess
 import tempfile
 
 from . import winestart
-from .winestart import wine_env
 
 _ESC = re.compile(r"\\(x[0-9a-fA-F]{1,4}|.)")
 _ESC_MAP = {"n": "\n", "r": "\r", "t": "\t", "0": "\0", "\\": "\\", '"': '"'}
@@ -212,7 +211,7 @@ class Snapshot:
 
 
 def stop_server(prefix):
-    env = wine_env(prefix)
+    env = winestart.wine_env(prefix)
     subprocess.run(["wineserver", "-k"], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=60)
     subprocess.run(["wineserver", "-w"], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,

@@ -29,15 +29,13 @@ def command(program, *args, launcher=()):
 def lost(returncode, stderr):
     """True when Wine gave up starting the program (its reason is a "wine: " line on stderr); a
     crash report ("wine: Unhandled ...") is the program's own ending."""
-    if returncode == 0:
-        return False
-    text = stderr.decode("utf-8", "replace") if isinstance(stderr, bytes) else stderr
-    return any(line.startswith("wine: ") and not line.startswith("wine: Unhandled") for line in text.splitlines())
+    return returncode != 0 and any(line.startswith(b"wine: ") and not line.startswith(b"wine: Unhandled")
+                                   for line in stderr.splitlines())
 
 
 def run(prefix, program, *args, env=None, timeout=120, stdin=subprocess.DEVNULL, launcher=(), cwd=None):
     """Runs a program to its end: a CompletedProcess with bytes stdout and stderr."""
-    for attempt in range(2):
+    for _ in range(2):
         proc = subprocess.run(command(program, *args, launcher=launcher), stdin=stdin, capture_output=True,
                               timeout=timeout, env=wine_env(prefix, env), cwd=cwd)
         if not lost(proc.returncode, proc.stderr):
@@ -51,7 +49,7 @@ def start(prefix, program, *args, env=None, stdin=subprocess.DEVNULL, stdout=sub
     (written anew by each start). `errors`: the file its stderr goes to (a lost start can only be
     told from it). With `ready` (a predicate), waits until it holds or the program ends, and a
     lost start is made once more."""
-    for attempt in range(2):
+    for _ in range(2):
         err = open(errors, "wb") if errors else subprocess.DEVNULL
         out = open(stdout, "wb") if isinstance(stdout, (str, os.PathLike)) else stdout
         try:
